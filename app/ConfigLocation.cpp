@@ -1,0 +1,40 @@
+#include "ConfigLocation.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+bool writableFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+
+} // namespace
+
+QString chooseConfigPath(const QString &programFolder, const QString &userConfigFolder)
+{
+    // Plain concatenation; a folder ending in a separator gives two in a row,
+    // which still names the same file.
+    const QString besideProgram = programFolder + QStringLiteral("/config.ini");
+    const QFileInfo file(besideProgram);
+    if (file.exists() ? (file.isFile() && file.isWritable() && writableFolder(programFolder))
+                      : writableFolder(programFolder)) {
+        return besideProgram;
+    }
+    return userConfigFolder + QStringLiteral("/config.ini");
+}
+
+QString defaultConfigPath()
+{
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/talvero");
+    const QString path = chooseConfigPath(QCoreApplication::applicationDirPath(), userFolder);
+    if (path.startsWith(userFolder))
+        QDir().mkpath(userFolder);
+    return path;
+}

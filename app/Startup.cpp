@@ -1,0 +1,90 @@
+#include "Startup.h"
+
+#include "app/ConfigLocation.h"
+#include "app/ExitSignals.h"
+#include "app/SingleInstance.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "speech/EspeakVoice.h"
+#include "tray/NotifyIcon.h"
+#include "ui/AdPanel.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifndef TALVERO_APP_ID
+#define TALVERO_APP_ID "io.github.talvero.Talvero"
+#endif
+
+namespace {
+
+void loadQtTranslations(QApplication &app)
+{
+    // The program speaks Chinese whatever the locale; standard buttons too.
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+[[noreturn]] void endNow(int status)
+{
+    std::fflush(nullptr);
+    // Nothing is left to save; speech and audio threads are not waited for.
+    std::_Exit(status);
+}
+
+} // namespace
+
+bool InitVisualStyles()
+{
+    return true;
+}
+
+int Main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(TALVERO_APP_ID));
+    QApplication::setQuitOnLastWindowClosed(false);
+    loadQtTranslations(app);
+    QtDialogs dialogs;
+
+    SingleInstance instance;
+    if (!instance.tryAcquire()) {
+        dialogs.information(nullptr, QStringLiteral("该程序已运行"), QStringLiteral("提示"));
+        return 0;
+    }
+
+    InitVisualStyles();
+
+    DesktopShell shell;
+    SystemNotifyArea notifyArea;
+    MainWindowServices services;
+    services.dialogs = &dialogs;
+    services.shell = &shell;
+    services.notifyArea = &notifyArea;
+    services.createVoice = [](QObject *parent) -> Voice * { return EspeakVoice::create(parent); };
+    services.configPath = defaultConfigPath();
+    services.adsUrl = AdPanel::defaultUrl();
+    services.endProcess = [](int status) { endNow(status); };
+
+    frmMain window(services);
+    window.Form_Load();
+    window.show();
+
+    // Log-out, shut-down and SIGTERM leave as the tray's exit does, so the
+    // reading position is kept.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager &) { window.exitProgram(); });
+    ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &ExitSignals::received, &window, &frmMain::exitProgram);
+
+    return app.exec();
+}

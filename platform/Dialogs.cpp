@@ -1,0 +1,81 @@
+#include "Dialogs.h"
+
+#include <QCursor>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+
+void QtDialogs::information(QWidget *parent, const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtDialogs::question(QWidget *parent, const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString QtDialogs::getOpenFileName(QWidget *parent, const QString &classicFilter)
+{
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(toQtNameFilters(classicFilter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+qint16 QtDialogs::popupMenu(QWidget *owner, const QList<MenuItem> &items)
+{
+    const QPoint at = QCursor::pos();
+    QMenu menu(owner);
+    for (const MenuItem &item : items) {
+        QAction *action = menu.addAction(item.label);
+        action->setData(int(item.id));
+        action->setCheckable(item.checked);
+        action->setChecked(item.checked);
+    }
+    QPointer<QAction> chosen = menu.exec(at);
+    return chosen ? qint16(chosen->data().toInt()) : qint16(0);
+}
+
+namespace {
+
+// "*.txt" -> "*.[tT][xX][tT]": Qt's dialog matches patterns with case on
+// some file systems, the classic dialog never did.
+QString caseless(const QString &pattern)
+{
+    QString out;
+    for (const QChar c : pattern) {
+        if (c.isLetter() && c.toLower() != c.toUpper())
+            out += u'[' + QString(c.toLower()) + QString(c.toUpper()) + u']';
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+QStringList toQtNameFilters(const QString &classicFilter)
+{
+    const QStringList parts = classicFilter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &p : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+            const QString pattern = p.trimmed();
+            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : caseless(pattern));
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return filters;
+}

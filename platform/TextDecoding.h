@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// Turns the bytes of a plain-text document into the text the view shows.
+//
+// A byte-order mark decides; otherwise text that is valid UTF-8 is UTF-8;
+// otherwise the legacy encoding is detected from the first 64 KiB, with
+// GB18030 whenever the detector names a Chinese code page or is unsure.
+// Every line break ("\r\n", "\n", a lone "\r") becomes one "\n", and NUL or
+// undecodable bytes become U+FFFD, so offsets into the result are offsets
+// into what the view holds.
+namespace TextDecoding {
+
+// Encoding name for QStringDecoder ("GB18030", "BIG5", "SHIFT_JIS", ...) of
+// text that is not UTF-8, from up to its first 64 KiB.
+QByteArray detectLegacyEncoding(QByteArrayView head);
+
+QString decode(const QByteArray &bytes);
+
+// Reads the device to its end and decodes it, a few MiB at a time so that
+// the raw bytes and the text are never held whole together. Returns false
+// if reading failed.
+bool decodeDevice(QIODevice &device, QString &text);
+
+} // namespace TextDecoding

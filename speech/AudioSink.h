@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+#include <cstdint>
+
+struct pa_context;
+struct pa_mainloop;
+struct pa_stream;
+
+// Plays 16-bit mono PCM through the desktop's sound server and tells how
+// much of it has been heard. With no server, or when it goes away, the
+// samples are "played" on a silent clock at the same speed, so everything
+// that follows the playback (the caret) goes on. Lives on one thread.
+class AudioSink
+{
+public:
+    explicit AudioSink(int sampleRate);
+    ~AudioSink();
+    AudioSink(const AudioSink &) = delete;
+    AudioSink &operator=(const AudioSink &) = delete;
+
+    // A new stretch of audio; positions count from 0 again. Tries the
+    // server again if it was missing.
+    void beginSession();
+    // Silence at once; buffered audio is dropped.
+    void endSession();
+    bool inSession() const { return m_inSession; }
+
+    // How many samples write() takes now without blocking.
+    qint64 writable();
+    void write(const std::int16_t *samples, qint64 count);
+    // Plays what is buffered even if it is less than the start threshold.
+    void flushTail();
+
+    // Samples heard since beginSession (never more than written).
+    qint64 played();
+    qint64 written() const { return m_written; }
+
+    // Handles server events, waiting at most timeoutUs for them.
+    void iterate(int timeoutUs);
+    // Ends a wait in iterate() early; safe from any thread.
+    void wakeup();
+
+    bool usingServer() const { return m_mode == Mode::Server; }
+    // Gives up on the server for this session, as when it goes away.
+    void switchToSilent();
+
+private:
+    enum class Mode { Connecting, Server, Silent };
+
+    void connectContext();
+    void dropContext();
+    void openStream();
+    void closeStream();
+    bool contextReady() const;
+    bool streamReady() const;
+    void checkHealth();
+
+    const int m_rate;
+    pa_mainloop *m_loop = nullptr;
+    pa_context *m_context = nullptr;
+    pa_stream *m_stream = nullptr;
+
+    Mode m_mode = Mode::Silent;
+    bool m_inSession = false;
+    qint64 m_written = 0;
+    qint64 m_played = 0;
+    std::chrono::steady_clock::time_point m_sessionStart;
+    std::chrono::steady_clock::time_point m_clock;
+};

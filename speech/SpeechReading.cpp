@@ -1,0 +1,96 @@
+#include "SpeechReading.h"
+
+#include "Voice.h"
+#include "platform/RichTextView.h"
+#include "platform/Shell.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+
+#ifndef TALVERO_WEB_HOST
+#define TALVERO_WEB_HOST "talvero.example.com"
+#endif
+
+SpeechReading::SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent)
+    : QObject(parent), m_state(state), m_rtb(rtb), m_shell(shell)
+{
+}
+
+void SpeechReading::setVoice(Voice *sp)
+{
+    if (m_sp)
+        disconnect(m_sp, nullptr, this, nullptr);
+    m_sp = sp;
+    if (m_sp)
+        connect(m_sp, &Voice::Word, this, &SpeechReading::sp_Word);
+}
+
+void SpeechReading::PlayFile()
+{
+    const qint32 playPos = m_state.AppSettings.PlayPos;
+    if (playPos < 1)
+        return;   // no such position: nothing is cut, nothing spoken
+    const QString text = m_rtb.Text();
+    // The spoken text is the suffix from PlayPos; it shares the view's text.
+    PlayWav(text, qMin<qsizetype>(playPos - 1, text.size()));
+}
+
+void SpeechReading::PlayWav(const QString &text, qsizetype from)
+{
+    if (m_sp)
+        m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+    QCoreApplication::processEvents();
+    if (m_sp)
+        m_sp->speakFrom(text, from, Voice::SVSFlagsAsync);
+}
+
+void SpeechReading::PlayStop()
+{
+    if (m_sp)
+        m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+    QCoreApplication::processEvents();
+}
+
+void SpeechReading::SetRate(qint16 &rate)
+{
+    if (m_sp)
+        m_sp->setRate(qint32(rate));
+}
+
+void SpeechReading::SetVolum(qint16 &volume)
+{
+    if (m_sp)
+        m_sp->setVolume(qint32(volume));
+}
+
+void SpeechReading::sp_Word(qint32 characterPosition)
+{
+    if (m_state.ReadingFlag != 1)
+        return;
+    const qint64 position = qint64(m_state.AppSettings.PlayPos) - 1 + characterPosition;
+    if (position < 0 || position > std::numeric_limits<qint32>::max())
+        return;
+    m_rtb.setSelStart(qint32(position));
+}
+
+void SpeechReading::cmbLanguage_Click(int listIndex)
+{
+    m_state.AppSettings.curLanguage = qint16(listIndex);
+    if (!m_sp)
+        return;
+    const QList<VoiceToken> voices = m_sp->GetVoices();
+    if (listIndex >= 0 && listIndex < voices.size())
+        m_sp->setVoice(voices[listIndex]);
+}
+
+void SpeechReading::labCaption_Click(const QString &caption)
+{
+    if (caption == kDownloadCaption)
+        m_shell.openUrl(downloadUrl());
+}
+
+QUrl SpeechReading::downloadUrl()
+{
+    return QUrl(QStringLiteral("http://" TALVERO_WEB_HOST
+                               "/download/speechSDK/SDK/5.1/WXP/EN-US/speechsdk51LangPack.exe"));
+}

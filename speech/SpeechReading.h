@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ReaderState.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class RichTextView;
+class Shell;
+class Voice;
+
+// Reading aloud from the caret: starts and stops the voice, and moves the
+// caret to each word as it is heard, so the caret marks where reading
+// stands. Works without a voice too: every call on it is then skipped.
+class SpeechReading : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kDownloadCaption = QStringLiteral("中文男声语音包下载");
+
+    SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent = nullptr);
+
+    void setVoice(Voice *sp);
+    Voice *voice() const { return m_sp; }
+
+    // Speaks the view's text from the one-based PlayPos to the end.
+    void PlayFile();
+    // Replaces whatever is being spoken by text (from `from` on).
+    void PlayWav(const QString &text, qsizetype from = 0);
+    void PlayStop();
+    void SetRate(qint16 &rate);
+    void SetVolum(qint16 &volume);
+
+    void sp_Word(qint32 characterPosition);
+    // The voice list's selection changed to listIndex (-1: none).
+    void cmbLanguage_Click(int listIndex);
+    // The file-name label was clicked while showing caption.
+    void labCaption_Click(const QString &caption);
+
+    static QUrl downloadUrl();
+
+private:
+    ReaderState &m_state;
+    RichTextView &m_rtb;
+    Shell &m_shell;
+    QPointer<Voice> m_sp;
+};

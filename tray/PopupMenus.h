@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "speech/ReaderState.h"
+
+#include <QList>
+
+// The four pop-up menus: built afresh for each call with the current value
+// checked, shown at the pointer; each returns the chosen id, or 0.
+namespace PopupMenuItems {
+QList<MenuItem> tray(qint16 readingFlag);
+QList<MenuItem> readSpeed(qint16 playRate);
+QList<MenuItem> autoPage(qint16 autoRate);
+QList<MenuItem> fontSize(qint16 fontSizes);
+} // namespace PopupMenuItems
+
+class PopupMenus
+{
+public:
+    PopupMenus(Dialogs &dialogs, QWidget *owner, const ReaderState &state)
+        : m_dialogs(dialogs), m_owner(owner), m_state(state)
+    {
+    }
+
+    qint16 ShowTrayMenu();
+    qint16 ShowReadSpeedMenu();
+    qint16 ShowAutoPageMenu();
+    qint16 ShowFontSizeMenu();
+
+private:
+    Dialogs &m_dialogs;
+    QWidget *m_owner;
+    const ReaderState &m_state;
+};

@@ -1,0 +1,327 @@
+#include "frmMain.h"
+
+#include "app/AppSettings.h"
+#include "platform/Dialogs.h"
+#include "platform/RichTextView.h"
+#include "platform/Shell.h"
+#include "speech/SpeechReading.h"
+#include "speech/Voice.h"
+#include "ui/AdPanel.h"
+#include "ui/ToolbarCommands.h"
+#include "ui/ToolbarControls.h"
+#include "ui/WindowLayout.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+
+namespace {
+
+QFont viewFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("黑体"), QStringLiteral("SimHei"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("sans-serif")});
+    font.setPointSize(9);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+// An existing ordinary file: not a folder, not hidden, not a device.
+bool isOrdinaryFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.isFile() && !info.isHidden();
+}
+
+} // namespace
+
+static void initResources()
+{
+    // The resources live in the static library.
+    Q_INIT_RESOURCE(resources);
+}
+
+frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
+    : QWidget(parent), menus(*services.dialogs, this, state), m_services(services)
+{
+    initResources();
+    setWindowTitle(kCaption);
+    setWindowIcon(QIcon(QStringLiteral(":/talvero.svg")));
+    resize(ControlSet::kClientSize);
+    createControls();
+
+    speech = new SpeechReading(state, *rtb, *m_services.shell, this);
+    ToolbarCommands::Controls controls;
+    controls.window = this;
+    controls.rtb = rtb;
+    controls.timScroll = timScroll;
+    controls.labCaption = labCaption;
+    controls.img = img;
+    commands = new ToolbarCommands(state, controls, *speech, menus, *m_services.dialogs, this);
+
+    for (ToolbarImage *image : img) {
+        connect(image, &ToolbarImage::MouseDown, commands, &ToolbarCommands::img_MouseDown);
+        connect(image, &ToolbarImage::MouseUp, commands, &ToolbarCommands::img_MouseUp);
+        connect(image, &ToolbarImage::Click, commands, &ToolbarCommands::img_Click);
+        connect(image, &ToolbarImage::OLEDragDrop, commands,
+                [this](int, const QStringList &paths) { commands->img_OLEDragDrop(paths); });
+    }
+    connect(rtb, &RichTextView::KeyDown, this, [this](int key, Qt::KeyboardModifiers) {
+        if (key == Qt::Key_Space)
+            rtb->scroll(RichTextView::SB_PAGEDOWN);
+    });
+    connect(timScroll, &QTimer::timeout, this, [this] { rtb->scroll(RichTextView::SB_LINEDOWN); });
+    connect(labCaption, &CaptionLabel::Click, this,
+            [this] { speech->labCaption_Click(labCaption->text()); });
+
+    if (m_services.notifyArea) {
+        connect(m_services.notifyArea, &NotifyArea::mouseMessage, this,
+                &frmMain::picTray_MouseMove);
+        connect(m_services.notifyArea, &NotifyArea::areaChanged, this,
+                &frmMain::onTrayAreaChanged);
+    }
+    m_trayRetry.setInterval(1000);
+    connect(&m_trayRetry, &QTimer::timeout, this, &frmMain::registerTrayIcon);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    cmbLanguage = new QComboBox(this);
+    cmbLanguage->setObjectName(QStringLiteral("cmbLanguage"));
+    cmbLanguage->setEditable(false);
+    cmbLanguage->setGeometry(ControlSet::kLanguage);
+
+    timScroll = new QTimer(this);
+    timScroll->setObjectName(QStringLiteral("timScroll"));
+
+    picBar = new ToolbarStrip(this);
+    picBar->setObjectName(QStringLiteral("picBar"));
+    picBar->setGeometry(ControlSet::kPicBar);
+    for (int i = 0; i < ControlSet::kImageCount; ++i) {
+        auto *image = new ToolbarImage(i, picBar);
+        image->setObjectName(QStringLiteral("img(%1)").arg(i));
+        image->setGeometry(ControlSet::imageRect(i));
+        image->setAcceptsFiles(i == ControlSet::kOpenFileImage);
+        img[size_t(i)] = image;
+    }
+
+    webads = new AdPanel(*m_services.shell, this);
+    webads->setObjectName(QStringLiteral("webads"));
+    webads->setGeometry(ControlSet::kWebAds);
+
+    // Only a receiver of the tray's messages; never shown.
+    picTray = new QWidget(this);
+    picTray->setObjectName(QStringLiteral("picTray"));
+    picTray->setGeometry(ControlSet::kPicTray);
+    picTray->hide();
+
+    rtb = new RichTextView(this);
+    rtb->setObjectName(QStringLiteral("rtb"));
+    rtb->setGeometry(ControlSet::kView);
+    rtb->setFont(viewFont());
+
+    labCaption = new CaptionLabel(this);
+    labCaption->setObjectName(QStringLiteral("labCaption"));
+    labCaption->setGeometry(ControlSet::kCaption);
+
+    // Tab order as designed: view, toolbar, banner, label, voice list.
+    setTabOrder(rtb, webads);
+    setTabOrder(webads, cmbLanguage);
+}
+
+void frmMain::Form_Load()
+{
+    // 1-2: the tray record, then the icon.
+    trayRecord = NotifyIconData();
+    trayRecord.hIcon = windowIcon();
+    trayRecord.szTip = windowTitle();
+    registerTrayIcon();
+
+    // 3-4: the voice and its list.
+    if (m_services.createVoice)
+        sp = m_services.createVoice(this);
+    speech->setVoice(sp);
+    fillVoiceList();
+
+    // 5-7: settings path, advertisement, tool-tips.
+    state.AppSettings.ConfigPath = m_services.configPath;
+    webads->Navigate2(m_services.adsUrl);
+    const QStringList tips = kToolTips.split(u',');
+    for (int i = 0; i < ControlSet::kImageCount && i < tips.size(); ++i)
+        img[size_t(i)]->setToolTip(tips[i]);
+
+    // 8-12: read and apply the settings.
+    modMain::LoadSettings(state.AppSettings);
+    const int saved = state.AppSettings.curLanguage;
+    if (saved >= 0 && saved < cmbLanguage->count())
+        cmbLanguage->setCurrentIndex(saved);   // runs the list's Click
+    rtb->setFontSize(state.AppSettings.FontSizes);
+    if (sp)
+        sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+    speech->SetRate(state.AppSettings.PlayRate);
+
+    // 13-14: the download link, then the last document over it.
+    labCaption->setText(SpeechReading::kDownloadCaption);
+    if (isOrdinaryFile(state.AppSettings.ReadFileName))
+        LoadReadFile();
+}
+
+void frmMain::fillVoiceList()
+{
+    const QSignalBlocker blocker(cmbLanguage);
+    cmbLanguage->clear();
+    if (sp) {
+        for (const VoiceToken &token : sp->GetVoices()) {
+            QString name = token.GetDescription();
+            if (name.toUpper().contains(QLatin1String("CHINESE")))
+                name = QStringLiteral("中文男声");
+            cmbLanguage->addItem(name);
+        }
+    }
+    // Filled but not chosen: the saved choice is applied after the settings.
+    cmbLanguage->setCurrentIndex(-1);
+    connect(cmbLanguage, &QComboBox::currentIndexChanged, speech,
+            &SpeechReading::cmbLanguage_Click, Qt::UniqueConnection);
+}
+
+void frmMain::registerTrayIcon()
+{
+    if (m_trayRegistered || !m_services.notifyArea)
+        return;
+    ++trayRecord.uID;
+    if (m_services.notifyArea->Shell_NotifyIcon(NotifyArea::NIM_ADD, trayRecord)) {
+        m_trayRegistered = true;
+        m_trayRetry.stop();
+        return;
+    }
+    // No notification area yet: try again as one appears, for a while.
+    if (--m_trayAttemptsLeft > 0)
+        m_trayRetry.start();
+    else
+        m_trayRetry.stop();
+}
+
+void frmMain::onTrayAreaChanged()
+{
+    if (!m_trayRegistered) {
+        registerTrayIcon();
+        return;
+    }
+    // The area went away: a hidden window could not be reached any more.
+    QTimer::singleShot(0, this, [this] {
+        if (!trayIconShown() && !isVisible() && !m_exiting)
+            show();
+    });
+}
+
+bool frmMain::trayIconShown() const
+{
+    return m_trayRegistered && m_services.notifyArea && m_services.notifyArea->isShown();
+}
+
+void frmMain::LoadReadFile()
+{
+    rtb->LoadFile(state.AppSettings.ReadFileName);
+    rtb->setSelStart(state.AppSettings.PlayPos);
+    rtb->SetFocus();
+    labCaption->setText(state.AppSettings.ReadFileName);
+}
+
+void frmMain::SetSetup()
+{
+    modMain::SetupValues values;
+    values.ReadFileName = state.AppSettings.ReadFileName;
+    values.caret = rtb->SelStart();
+    values.PlayRate = state.AppSettings.PlayRate;
+    values.AutoRate = state.AppSettings.AutoRate;
+    values.FontSizes = state.AppSettings.FontSizes;
+    values.listIndex = cmbLanguage->currentIndex();
+    modMain::WriteSetup(state.AppSettings.ConfigPath, values);
+}
+
+void frmMain::picTray_MouseMove(int message)
+{
+    if (message == NotifyArea::WM_LBUTTONUP) {
+        if (isVisible()) {
+            hide();
+        } else {
+            show();
+            raise();
+            activateWindow();
+        }
+    } else if (message == NotifyArea::WM_RBUTTONDOWN) {
+        ShellMainMenu();
+    }
+}
+
+void frmMain::ShellMainMenu()
+{
+    switch (menus.ShowTrayMenu()) {
+    case 1:
+        show();
+        raise();
+        activateWindow();
+        break;
+    case 2:
+        hide();
+        break;
+    case 3:
+        commands->toggleReadingFromTray();
+        break;
+    case 4:
+        if (m_services.dialogs->question(this, kExitQuestion, kTitle))
+            exitProgram();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::exitProgram()
+{
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    m_trayRetry.stop();
+    if (m_services.notifyArea && m_trayRegistered)
+        m_services.notifyArea->Shell_NotifyIcon(NotifyArea::NIM_DELETE, trayRecord);
+    m_trayRegistered = false;
+    SetSetup();
+    hide();   // unloading would only hide it: the Unload handler refuses
+    if (sp)
+        sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+    if (m_services.endProcess)
+        m_services.endProcess(0);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    if (!m_exiting && !trayIconShown()) {
+        // Without a tray icon a hidden window could not be brought back or
+        // left, so closing offers to leave instead.
+        if (m_services.dialogs->question(this, kExitQuestion, kTitle))
+            exitProgram();
+        return;
+    }
+    hide();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!rtb || !labCaption)
+        return;
+    const WindowLayout layout = layoutForClientSize(size());
+    if (layout.view)
+        rtb->Move(layout.view->left(), layout.view->top(), layout.view->width(),
+                  layout.view->height());
+    if (layout.captionWidth)
+        labCaption->resize(*layout.captionWidth, labCaption->height());
+}

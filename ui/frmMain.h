@@ -1,0 +1,104 @@
+#pragma once
+
+#include "speech/ReaderState.h"
+#include "tray/NotifyIcon.h"
+#include "tray/PopupMenus.h"
+#include "ui/ControlSet.h"
+
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class AdPanel;
+class CaptionLabel;
+class Dialogs;
+class QComboBox;
+class RichTextView;
+class Shell;
+class SpeechReading;
+class ToolbarCommands;
+class ToolbarImage;
+class ToolbarStrip;
+class Voice;
+
+// What the main window needs from outside; tests pass fakes.
+struct MainWindowServices {
+    Dialogs *dialogs = nullptr;
+    Shell *shell = nullptr;
+    NotifyArea *notifyArea = nullptr;
+    // Creates the voice, parented to the given object; nullptr when there is
+    // no speech engine.
+    std::function<Voice *(QObject *parent)> createVoice;
+    QString configPath;
+    QUrl adsUrl;
+    // Ends the process at once with the given status.
+    std::function<void(int)> endProcess;
+};
+
+// The main window: creates the controls at their design-time places and
+// wires their events to the commands, the speech and the tray.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kCaption = QStringLiteral("Talvero");
+    static inline const QString kToolTips =
+        QStringLiteral("上一页,下一页,打开文件,关闭文件,自动翻页,字体大小,语音阅读,语音设置");
+    static inline const QString kExitQuestion = QStringLiteral("你确定要退出程序吗?");
+    static inline const QString kTitle = QStringLiteral("提示");
+    // Attempts to register the tray icon while no notification area exists:
+    // one a second, then the close box alone offers the way out.
+    static constexpr int kTrayRetries = 300;
+
+    explicit frmMain(const MainWindowServices &services, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The Load handler: runs once, before the window is first shown.
+    void Form_Load();
+    void SetSetup();
+    void LoadReadFile();
+    void ShellMainMenu();
+    // The tray icon's mouse message (0x0202 left release, 0x0204 right press).
+    void picTray_MouseMove(int message);
+    // Leaves the program without asking: icon removed, settings written.
+    void exitProgram();
+
+    bool trayIconShown() const;
+
+    // Controls, by their design-time names.
+    RichTextView *rtb = nullptr;
+    ToolbarStrip *picBar = nullptr;
+    std::array<ToolbarImage *, ControlSet::kImageCount> img{};
+    QComboBox *cmbLanguage = nullptr;
+    CaptionLabel *labCaption = nullptr;
+    AdPanel *webads = nullptr;
+    QWidget *picTray = nullptr;
+    QTimer *timScroll = nullptr;
+
+    Voice *sp = nullptr;
+    ReaderState state;
+    NotifyIconData trayRecord;
+    SpeechReading *speech = nullptr;
+    ToolbarCommands *commands = nullptr;
+    PopupMenus menus;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createControls();
+    void registerTrayIcon();
+    void fillVoiceList();
+    void onTrayAreaChanged();
+
+    MainWindowServices m_services;
+    QTimer m_trayRetry;
+    int m_trayAttemptsLeft = kTrayRetries;
+    bool m_trayRegistered = false;
+    bool m_exiting = false;
+};
