@@ -47,24 +47,6 @@ qint16 QtDialogs::popupMenu(QWidget *owner, const QList<MenuItem> &items)
     return chosen ? qint16(chosen->data().toInt()) : qint16(0);
 }
 
-namespace {
-
-// "*.txt" -> "*.[tT][xX][tT]": Qt's dialog matches patterns with case on
-// some file systems, the classic dialog never did.
-QString caseless(const QString &pattern)
-{
-    QString out;
-    for (const QChar c : pattern) {
-        if (c.isLetter() && c.toLower() != c.toUpper())
-            out += u'[' + QString(c.toLower()) + QString(c.toUpper()) + u']';
-        else
-            out += c;
-    }
-    return out;
-}
-
-} // namespace
-
 QStringList toQtNameFilters(const QString &classicFilter)
 {
     const QStringList parts = classicFilter.split(u'|');
@@ -73,7 +55,8 @@ QStringList toQtNameFilters(const QString &classicFilter)
         QStringList patterns;
         for (const QString &p : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
             const QString pattern = p.trimmed();
-            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : caseless(pattern));
+            // Qt's own dialog matches names without regard to case.
+            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern);
         }
         filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }

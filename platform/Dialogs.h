@@ -45,6 +45,5 @@ public:
     qint16 popupMenu(QWidget *owner, const QList<MenuItem> &items) override;
 };
 
-// "文本文件|*.txt|所有文件|*.*" -> name filters for Qt's file dialog, with the
-// patterns matching without regard to case.
+// "文本文件|*.txt|所有文件|*.*" -> name filters for Qt's file dialog.
 QStringList toQtNameFilters(const QString &classicFilter);

@@ -1,6 +1,7 @@
 #include "TextDecoding.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QIODevice>
 #include <QStringDecoder>
 
@@ -126,9 +127,16 @@ QByteArray detectLegacyEncoding(QByteArrayView head)
         // valid UTF-8 as a whole; Chinese legacy text is the safer reading.
         return name == "UTF-8" ? QByteArray("UTF-8") : QByteArray("GB18030");
     }
-    if (!QStringDecoder(name.constData()).isValid())
+    // Names the detector uses that the decoders know by another one; the
+    // Windows code pages are supersets of the ISO ones.
+    static const QHash<QByteArray, QByteArray> aliases = {
+        {"UHC", "windows-949"},
+        {"ISO-8859-1", "windows-1252"},
+    };
+    const QByteArray decoderName = aliases.value(name, name);
+    if (!QStringDecoder(decoderName.constData()).isValid())
         return "GB18030";
-    return name;
+    return decoderName;
 }
 
 bool decodeDevice(QIODevice &device, QString &text)
