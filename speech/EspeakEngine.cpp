@@ -15,6 +15,14 @@ namespace {
 // The one engine eSpeak's callback reports to; eSpeak itself is global.
 std::atomic<EspeakEngine *> g_engine{nullptr};
 
+// eSpeak is initialised once per process and kept: starting it again after
+// espeak_Terminate can hang inside the library.
+struct Library {
+    int sampleRate = 0;
+    QList<VoiceToken> voices;
+};
+Library g_library;   // written by one synthesis thread at a time
+
 // Synthesis stays this far ahead of playback, at most.
 constexpr double kAheadSeconds = 0.4;
 // The player's pace; also how late a word can be reported.
@@ -61,7 +69,7 @@ struct EspeakEngine::Running {
 
 EspeakEngine::EspeakEngine(WordCallback onWord) : m_onWord(std::move(onWord)) {}
 
-std::unique_ptr<EspeakEngine> EspeakEngine::start(WordCallback onWord)
+std::unique_ptr<EspeakEngine> EspeakEngine::start(WordCallback onWord, const char *dataPath)
 {
     std::unique_ptr<EspeakEngine> engine(new EspeakEngine(std::move(onWord)));
     EspeakEngine *expected = nullptr;
@@ -69,7 +77,8 @@ std::unique_ptr<EspeakEngine> EspeakEngine::start(WordCallback onWord)
         return nullptr;
     std::promise<bool> ready;
     std::future<bool> started = ready.get_future();
-    engine->m_synthesis = std::thread(&EspeakEngine::synthesisThread, engine.get(), &ready);
+    engine->m_synthesis =
+        std::thread(&EspeakEngine::synthesisThread, engine.get(), &ready, dataPath);
     if (!started.get()) {
         engine->m_synthesis.join();
         g_engine = nullptr;
@@ -96,18 +105,22 @@ EspeakEngine::~EspeakEngine()
     g_engine.compare_exchange_strong(self, nullptr);
 }
 
-void EspeakEngine::synthesisThread(std::promise<bool> *ready)
+void EspeakEngine::synthesisThread(std::promise<bool> *ready, const char *dataPath)
 {
-    // Without the flag a missing data folder would end the process.
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, nullptr,
-                                       espeakINITIALIZE_DONT_EXIT);
-    if (rate <= 0) {
-        ready->set_value(false);
-        return;
+    if (g_library.sampleRate <= 0) {
+        // Without the flag a missing data folder would end the process.
+        const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, dataPath,
+                                           espeakINITIALIZE_DONT_EXIT);
+        if (rate <= 0) {
+            ready->set_value(false);
+            return;
+        }
+        g_library.sampleRate = rate;
+        g_library.voices = listVoices();
     }
-    m_sampleRate = rate;
+    m_sampleRate = g_library.sampleRate;
+    m_voices = g_library.voices;
     espeak_SetSynthCallback(&synthCallback);
-    m_voices = listVoices();
     ready->set_value(true);
 
     QString currentVoice;
@@ -135,7 +148,6 @@ void EspeakEngine::synthesisThread(std::promise<bool> *ready)
             m_synthesizing = false;
         }
     }
-    espeak_Terminate();
 }
 
 void EspeakEngine::runJob(const Job &job, std::uint64_t session)
@@ -235,6 +247,12 @@ std::int64_t EspeakEngine::firstSampleHandedNs() const
 {
     std::lock_guard lock(m_mutex);
     return m_firstSampleNs;
+}
+
+qint64 EspeakEngine::sessionSamples() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sessionSamples;
 }
 
 bool EspeakEngine::playingThroughServer() const

@@ -36,7 +36,8 @@ public:
 
     // Starts the threads and initialises eSpeak; nullptr when it cannot
     // (no data installed, or another engine alive).
-    static std::unique_ptr<EspeakEngine> start(WordCallback onWord);
+    // dataPath: the folder holding espeak-ng-data, or nullptr for eSpeak's own.
+    static std::unique_ptr<EspeakEngine> start(WordCallback onWord, const char *dataPath = nullptr);
     ~EspeakEngine();
 
     const QList<VoiceToken> &voices() const { return m_voices; }
@@ -52,6 +53,8 @@ public:
     // the current session (steady clock, ns), or 0.
     std::int64_t firstSampleHandedNs() const;
     bool playingThroughServer() const;
+    // Samples synthesized in the current session so far.
+    qint64 sessionSamples() const;
 
     // eSpeak's synthesis callback lands here (events: espeak_EVENT list).
     int onSynthesized(short *wav, int count, const void *events);
@@ -63,7 +66,7 @@ private:
     };
 
     explicit EspeakEngine(WordCallback onWord);
-    void synthesisThread(std::promise<bool> *ready);
+    void synthesisThread(std::promise<bool> *ready, const char *dataPath);
     void playerThread();
     void runJob(const Job &job, std::uint64_t session);
 

@@ -9,7 +9,7 @@
 
 EspeakVoice::EspeakVoice(QObject *parent) : Voice(parent) {}
 
-EspeakVoice *EspeakVoice::create(QObject *parent)
+EspeakVoice *EspeakVoice::create(QObject *parent, const char *dataPath)
 {
     auto *voice = new EspeakVoice(parent);
     voice->m_engine = EspeakEngine::start([voice](std::uint64_t session, qint32 position) {
@@ -22,7 +22,7 @@ EspeakVoice *EspeakVoice::create(QObject *parent)
                     emit voice->Word(position);
             },
             Qt::QueuedConnection);
-    });
+    }, dataPath);
     if (!voice->m_engine) {
         delete voice;
         return nullptr;

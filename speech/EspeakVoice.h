@@ -17,7 +17,8 @@ class EspeakVoice final : public Voice
 
 public:
     // nullptr when eSpeak cannot start (its data missing, for one).
-    static EspeakVoice *create(QObject *parent = nullptr);
+    // dataPath: where espeak-ng-data is, if not in eSpeak's own place.
+    static EspeakVoice *create(QObject *parent = nullptr, const char *dataPath = nullptr);
     ~EspeakVoice() override;
 
     QList<VoiceToken> GetVoices() const override;

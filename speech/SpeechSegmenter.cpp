@@ -79,6 +79,9 @@ qsizetype SpeechSegmenter::findEnd(qsizetype begin) const
             i = skipClosing(i + len);
             while (i < size && isSentenceEnd(codePointAt(m_text, i)))
                 i = skipClosing(i + codePointLength(m_text, i));
+            // Blank lines after it belong to it: no piece of blanks alone.
+            while (i < size && m_text[i].isSpace())
+                ++i;
             return i;
         }
         i += len;
