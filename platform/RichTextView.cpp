@@ -14,8 +14,11 @@ namespace {
 
 // Files up to this size are decoded at once, bigger ones in the background.
 constexpr qint64 kDecodeInlineBytes = 4 * 1024 * 1024;
-// Characters put into the view first, around the caret.
-constexpr qsizetype kFirstPiece = 128 * 1024;
+// Characters put into the view first, around the caret: a few screens,
+// with the caret near their top, since laying out the lines between the
+// top and the caret is what costs.
+constexpr qsizetype kFirstPiece = 16 * 1024;
+constexpr qsizetype kBeforeCaret = 1024;
 // Characters added per step afterwards; one step stays well under 50 ms.
 constexpr qsizetype kPiece = 512 * 1024;
 // How far to look for a line break to cut at.
@@ -149,7 +152,7 @@ void RichTextView::showDocument(QString text)
     m_text = std::move(text);
     const qsizetype caret = qBound<qsizetype>(0, qsizetype(m_pendingCaret.value_or(0)), m_text.size());
 
-    m_loadedBegin = cutNear(m_text, caret - kFirstPiece / 2, false);
+    m_loadedBegin = cutNear(m_text, caret - kBeforeCaret, false);
     m_loadedEnd = cutNear(m_text, qMax(caret, m_loadedBegin + kFirstPiece), true);
     setPlainText(m_text.mid(m_loadedBegin, m_loadedEnd - m_loadedBegin));
 
@@ -212,6 +215,12 @@ void RichTextView::placeCaret(qsizetype logicalAnchor, qsizetype logicalPosition
     QTextCursor cursor(document());
     cursor.setPosition(local(logicalAnchor));
     cursor.setPosition(local(logicalPosition), QTextCursor::KeepAnchor);
+    if (scrollIntoView) {
+        const QTextBlock block = cursor.block();
+        const int first = firstVisibleBlock().blockNumber();
+        if (block.blockNumber() < first || block.blockNumber() > first + 200)
+            verticalScrollBar()->setValue(block.firstLineNumber());
+    }
     setTextCursor(cursor);
     if (scrollIntoView)
         ensureCursorVisible();
