@@ -243,6 +243,12 @@ void EspeakEngine::setVolume(int percent)
     m_volume = std::clamp(percent, 0, 100);
 }
 
+std::int64_t EspeakEngine::lastSilencedNs() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_silencedNs;
+}
+
 std::int64_t EspeakEngine::firstSampleHandedNs() const
 {
     std::lock_guard lock(m_mutex);
@@ -267,7 +273,11 @@ void EspeakEngine::playerThread()
     std::uint64_t playing = 0;    // session the sink plays
     bool tailFlushed = false;
     std::vector<std::int16_t> chunk;
-    std::vector<qint32> due;
+    struct Due {
+        qint32 position;
+        std::int64_t heardAtNs;
+    };
+    std::vector<Due> due;
 
     for (;;) {
         bool startSession = false;
@@ -282,8 +292,11 @@ void EspeakEngine::playerThread()
                 startSession = true;
             playing = m_session;
         }
-        if (stopSession)
+        if (stopSession) {
             sink.endSession();
+            std::lock_guard lock(m_mutex);
+            m_silencedNs = nowNs();
+        }
         if (startSession) {
             sink.beginSession();
             tailFlushed = false;
@@ -322,18 +335,21 @@ void EspeakEngine::playerThread()
 
         if (sink.inSession()) {
             const qint64 heard = sink.played();
+            const std::int64_t now = nowNs();
             std::lock_guard lock(m_mutex);
             m_throughServer = sink.usingServer();
             // Once everything is heard, words reported past the end are due too.
             const bool allHeard = idle && heard >= sink.written();
             while (playing == m_session && !m_markers.empty()
                    && (m_markers.front().sample <= heard || allHeard)) {
-                due.push_back(m_markers.front().position);
+                // The word's first sample was heard this long ago.
+                const qint64 behind = std::max<qint64>(0, heard - m_markers.front().sample);
+                due.push_back({m_markers.front().position, now - behind * 1000000000 / m_sampleRate});
                 m_markers.pop_front();
             }
         }
-        for (qint32 position : due)
-            m_onWord(playing, position);
+        for (const Due &word : due)
+            m_onWord(playing, word.position, word.heardAtNs);
 
         sink.iterate(kPlayerTickUs);
     }

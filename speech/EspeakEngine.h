@@ -31,8 +31,10 @@ public:
     };
 
     // Called on the player thread when a word starts to be heard: the
-    // session it belongs to and its offset from the job's `from`.
-    using WordCallback = std::function<void(std::uint64_t session, qint32 position)>;
+    // session it belongs to, its offset from the job's `from`, and when its
+    // first sample was heard (steady clock, ns).
+    using WordCallback =
+        std::function<void(std::uint64_t session, qint32 position, std::int64_t heardAtNs)>;
 
     // Starts the threads and initialises eSpeak; nullptr when it cannot
     // (no data installed, or another engine alive).
@@ -52,6 +54,8 @@ public:
     // For measurements: time of the first sample handed to the output in
     // the current session (steady clock, ns), or 0.
     std::int64_t firstSampleHandedNs() const;
+    // When the output last fell silent after a purge (steady clock, ns), or 0.
+    std::int64_t lastSilencedNs() const;
     bool playingThroughServer() const;
     // Samples synthesized in the current session so far.
     qint64 sessionSamples() const;
@@ -86,6 +90,7 @@ private:
     bool m_synthesizing = false;
     int m_volume = 100;
     std::int64_t m_firstSampleNs = 0;
+    std::int64_t m_silencedNs = 0;
     bool m_throughServer = false;
 
     // State of the job being synthesized; synthesis thread only.

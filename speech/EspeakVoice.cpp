@@ -12,7 +12,8 @@ EspeakVoice::EspeakVoice(QObject *parent) : Voice(parent) {}
 EspeakVoice *EspeakVoice::create(QObject *parent, const char *dataPath)
 {
     auto *voice = new EspeakVoice(parent);
-    voice->m_engine = EspeakEngine::start([voice](std::uint64_t session, qint32 position) {
+    voice->m_engine = EspeakEngine::start([voice](std::uint64_t session, qint32 position,
+                                                  std::int64_t) {
         // Player thread: hand the word to the voice's thread. Words of a
         // session that was purged meanwhile are dropped there.
         QMetaObject::invokeMethod(

@@ -37,6 +37,6 @@ private:
     qsizetype findEnd(qsizetype begin) const;
     Segment make(qsizetype begin, qsizetype end) const;
 
-    QString m_text;
+    const QString m_text;   // shared with the caller, never detached
     qsizetype m_pos;
 };

@@ -10,7 +10,7 @@ std::optional<qsizetype> WordEventFilter::accept(const SpeechSegmenter::Segment 
     if (length == 0 && offset < m_last)
         return std::nullopt;
     // A word reported at the blank (or line break) before it starts after it.
-    while (offset < segment.end && m_text[offset].isSpace())
+    while (offset < segment.end && m_text.at(offset).isSpace())
         ++offset;
     if (offset >= segment.end || offset <= m_last)
         return std::nullopt;
