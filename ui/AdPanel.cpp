@@ -5,12 +5,26 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #ifndef TALVERO_WEB_HOST
 #define TALVERO_WEB_HOST "talvero.example.com"
 #endif
 
 namespace {
+
+// The page's text only: nothing is loaded besides the page, no local file
+// and no image from elsewhere. (A plain document would read local files
+// that the page names.)
+class PageOnlyDocument : public QTextDocument
+{
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int, const QUrl &) override { return QVariant(); }
+};
+
 bool isWebUrl(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
@@ -21,6 +35,7 @@ bool isWebUrl(const QUrl &url)
 AdPanel::AdPanel(Shell &shell, QWidget *parent)
     : QTextBrowser(parent), m_shell(shell), m_network(new QNetworkAccessManager(this))
 {
+    setDocument(new PageOnlyDocument(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setFrameShape(QFrame::NoFrame);
@@ -52,16 +67,15 @@ void AdPanel::Navigate2(const QUrl &url)
         return;
     }
     QNetworkRequest request(url);
-    request.setTransferTimeout(kTimeoutMs);
+    request.setTransferTimeout(m_timeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl &target) {
+        // Not following it ends the reply with an error: an empty panel.
         if (isWebUrl(target))
             emit m_reply->redirectAllowed();
-        else
-            fail();
     });
     connect(m_reply, &QNetworkReply::readyRead, this, &AdPanel::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &AdPanel::onFinished);
@@ -93,7 +107,8 @@ void AdPanel::onFinished()
 {
     if (!m_reply)
         return;
-    m_body += m_reply->readAll();
+    if (m_reply->isOpen())
+        m_body += m_reply->readAll();
     const bool ok = m_reply->error() == QNetworkReply::NoError && m_body.size() <= kMaxBytes;
     if (!ok) {
         fail();
@@ -110,11 +125,4 @@ void AdPanel::onFinished()
     document()->setBaseUrl(base);
     setHtml(html);
     emit navigationFinished(true);
-}
-
-QVariant AdPanel::loadResource(int, const QUrl &)
-{
-    // Nothing is loaded besides the page itself: no local files, no images
-    // from elsewhere.
-    return QVariant();
 }

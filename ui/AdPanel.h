@@ -24,15 +24,14 @@ public:
     AdPanel(Shell &shell, QWidget *parent = nullptr);
 
     void Navigate2(const QUrl &url);
+    // For tests: a shorter time-out than kTimeoutMs.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
     static QUrl defaultUrl();
 
 signals:
     // The fetch ended; ok when the page is shown.
     void navigationFinished(bool ok);
-
-protected:
-    QVariant loadResource(int type, const QUrl &name) override;
 
 private:
     void onReadyRead();
@@ -43,4 +42,5 @@ private:
     QNetworkAccessManager *m_network;
     QPointer<QNetworkReply> m_reply;
     QByteArray m_body;
+    int m_timeoutMs = kTimeoutMs;
 };
