@@ -27,7 +27,12 @@ bool SystemNotifyArea::Shell_NotifyIcon(int message, const NotifyIconData &data)
                     switch (reason) {
                     case QSystemTrayIcon::Trigger: emit mouseMessage(WM_LBUTTONUP); break;
                     case QSystemTrayIcon::Context: emit mouseMessage(WM_RBUTTONDOWN); break;
-                    case QSystemTrayIcon::DoubleClick: emit mouseMessage(WM_LBUTTONDBLCLK); break;
+                    case QSystemTrayIcon::DoubleClick:
+                        // Qt reports the second click of a double click only
+                        // as this; its release follows it.
+                        emit mouseMessage(WM_LBUTTONDBLCLK);
+                        emit mouseMessage(WM_LBUTTONUP);
+                        break;
                     case QSystemTrayIcon::MiddleClick: emit mouseMessage(WM_MBUTTONUP); break;
                     default: break;
                     }

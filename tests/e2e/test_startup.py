@@ -3,8 +3,7 @@
 import os
 import signal
 
-from talvero_e2e import (App, find_window, find_windows, is_viewable, key, run_tests,
-                         send_close, wait_until)
+from talvero_e2e import App, close_until, find_window, find_windows, is_viewable, key, run_tests
 
 
 def test_second_start_shows_notice_and_ends():
@@ -22,8 +21,7 @@ def test_second_start_shows_notice_and_ends():
 
 def test_close_box_hides_and_process_lives_on():
     with App() as app:
-        send_close(app.window)
-        wait_until(lambda: not is_viewable(app.window), 10, "window hidden")
+        close_until(app.window, lambda: not is_viewable(app.window), "window hidden")
         assert app.alive()
         assert not os.path.exists(app.config)
 
