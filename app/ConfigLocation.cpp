@@ -13,6 +13,13 @@ bool writableFolder(const QString &folder)
     return info.isDir() && info.isWritable();
 }
 
+bool isInstalledLayout(const QString &programFolder)
+{
+    // <prefix>/bin/talvero beside <prefix>/share/applications/<id>.desktop.
+    return QFileInfo::exists(programFolder
+                             + QStringLiteral("/../share/applications/" TALVERO_APP_ID ".desktop"));
+}
+
 } // namespace
 
 QString chooseConfigPath(const QString &programFolder, const QString &userConfigFolder)
@@ -21,8 +28,11 @@ QString chooseConfigPath(const QString &programFolder, const QString &userConfig
     // which still names the same file.
     const QString besideProgram = programFolder + QStringLiteral("/config.ini");
     const QFileInfo file(besideProgram);
+    // An installed program never writes its own folder, even when it could
+    // (run as root, say); a file already there is still used.
+    const bool mayCreate = writableFolder(programFolder) && !isInstalledLayout(programFolder);
     if (file.exists() ? (file.isFile() && file.isWritable() && writableFolder(programFolder))
-                      : writableFolder(programFolder)) {
+                      : mayCreate) {
         return besideProgram;
     }
     return userConfigFolder + QStringLiteral("/config.ini");

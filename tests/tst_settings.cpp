@@ -153,7 +153,10 @@ void TestSettings::choosesWhereTheFileLives()
     if (!QFileInfo(program).isWritable())
         QCOMPARE(chooseConfigPath(program, user), user + "/config.ini");
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // An existing, writable file beside the program is kept.
+    // An installed program does not make a file in its own folder, even
+    // where it could; one already there is used.
+    writeFile(dir.filePath("share/applications/" TALVERO_APP_ID ".desktop"), "[Desktop Entry]\n");
+    QCOMPARE(chooseConfigPath(program, user), user + "/config.ini");
     writeFile(program + "/config.ini", "[system]\n");
     QCOMPARE(chooseConfigPath(program, user), program + "/config.ini");
 }
