@@ -2,6 +2,7 @@
 
 #include "TextDecoding.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -60,6 +61,20 @@ RichTextView::RichTextView(QWidget *parent) : QPlainTextEdit(parent)
     m_feedTimer.setInterval(0);
     connect(&m_feedTimer, &QTimer::timeout, this, &RichTextView::feedStep);
     connect(&m_decoding, &QFutureWatcher<Decoded>::finished, this, &RichTextView::finishDecoding);
+    // Assistive technology hears of caret moves in offsets of the whole text.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (QAccessible::isActive() && !m_decodePending) {
+            QAccessibleTextCursorEvent event(this, SelStart());
+            QAccessible::updateAccessibility(&event);
+        }
+    });
+}
+
+int RichTextView::localPosition(qsizetype logical) const
+{
+    if (m_decodePending || logical < m_loadedBegin || logical > m_loadedEnd)
+        return -1;
+    return int(logical - m_loadedBegin);
 }
 
 RichTextView::~RichTextView()

@@ -47,6 +47,10 @@ public:
 
     // True until the whole document is in the view.
     bool isLoading() const;
+    // Offsets in the view's document for offsets in Text(), and back; -1
+    // for a part that is not in the view yet.
+    int localPosition(qsizetype logical) const;
+    qint32 logicalPosition(int local) const { return qint32(local + m_loadedBegin); }
     qsizetype textLength() const { return m_text.size(); }
 
 signals:

@@ -39,6 +39,15 @@ void ToolbarCommands::img_Click(int index)
     case SpeechSettings: speechSettings(); break;
     default: break;
     }
+    showModes();
+}
+
+void ToolbarCommands::showModes()
+{
+    if (ToolbarImage *image = m_controls.img[AutoTurn])
+        image->setChecked(m_state.AutoTurnFlag == 1);
+    if (ToolbarImage *image = m_controls.img[SpeechToggle])
+        image->setChecked(m_state.ReadingFlag == 1);
 }
 
 void ToolbarCommands::img_MouseDown(int index)
@@ -103,6 +112,7 @@ void ToolbarCommands::img_OLEDragDrop(const QStringList &paths)
     stopReading();
     stopTurning();
     openDocument(m_state.AppSettings.ReadFileName);
+    showModes();
 }
 
 void ToolbarCommands::openDocument(const QString &path)
@@ -187,6 +197,7 @@ void ToolbarCommands::toggleReadingFromTray()
         m_state.ReadingFlag = 0;
         m_speech.PlayStop();
         setBorder(SpeechToggle, 0);
+        showModes();
         return;
     }
     if (m_state.AutoTurnFlag == 1) {
@@ -200,6 +211,7 @@ void ToolbarCommands::toggleReadingFromTray()
     if (caret < std::numeric_limits<qint32>::max())
         m_state.AppSettings.PlayPos = caret + 1;
     m_speech.PlayFile();
+    showModes();
 }
 
 void ToolbarCommands::speechSettings()

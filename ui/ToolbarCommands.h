@@ -70,6 +70,8 @@ private:
     void stopReading();
     void stopTurning();
     void openDocument(const QString &path);
+    // The switches report the modes that run.
+    void showModes();
     void setBorder(int index, int style);
 
     ReaderState &m_state;

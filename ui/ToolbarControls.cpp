@@ -1,5 +1,6 @@
 #include "ToolbarControls.h"
 
+#include <QAccessible>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -31,6 +32,26 @@ void ToolbarImage::setBorderStyle(int style)
         return;
     m_borderStyle = style;
     update();
+}
+
+void ToolbarImage::setChecked(bool checked)
+{
+    if (checked == m_checked)
+        return;
+    m_checked = checked;
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void ToolbarImage::click()
+{
+    emit MouseDown(m_index);
+    emit MouseUp(m_index);
+    emit Click(m_index);
 }
 
 void ToolbarImage::setAcceptsFiles(bool accepts)

@@ -39,6 +39,16 @@ public:
     // Only the open-file image takes dropped files.
     void setAcceptsFiles(bool accepts);
 
+    // The two mode switches: whether their mode runs (for assistive
+    // technology; the frame is what the eye sees).
+    void setToggle(bool toggle) { m_toggle = toggle; }
+    bool isToggle() const { return m_toggle; }
+    void setChecked(bool checked);
+    bool isChecked() const { return m_checked; }
+
+    // A click as the mouse makes it: press, release, click.
+    void click();
+
 signals:
     void MouseDown(int index);
     void MouseUp(int index);
@@ -57,6 +67,8 @@ private:
     const int m_index;
     int m_borderStyle = 0;
     Qt::MouseButtons m_pressed;
+    bool m_toggle = false;
+    bool m_checked = false;
 };
 
 // The file-name label; clicks are reported.

@@ -6,6 +6,7 @@
 #include "platform/Shell.h"
 #include "speech/SpeechReading.h"
 #include "speech/Voice.h"
+#include "ui/Accessibility.h"
 #include "ui/AdPanel.h"
 #include "ui/ToolbarCommands.h"
 #include "ui/ToolbarControls.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 
 namespace {
 
@@ -49,7 +51,9 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     : QWidget(parent), menus(*services.dialogs, this, state), m_services(services)
 {
     initResources();
+    installAccessibility();
     setWindowTitle(kCaption);
+    setAccessibleName(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/talvero.svg")));
     resize(ControlSet::kClientSize);
     createControls();
@@ -96,6 +100,15 @@ void frmMain::createControls()
     cmbLanguage->setObjectName(QStringLiteral("cmbLanguage"));
     cmbLanguage->setEditable(false);
     cmbLanguage->setGeometry(ControlSet::kLanguage);
+    // On Linux a list's accessible name is its current entry; what it is for
+    // comes from its label. This one is there for assistive technology only:
+    // no room on screen, nothing drawn.
+    cmbLanguage->setAccessibleName(QStringLiteral("语音"));
+    cmbLanguage->setAccessibleDescription(QStringLiteral("语音"));
+    auto *languageLabel = new QLabel(QStringLiteral("语音"), this);
+    languageLabel->setObjectName(QStringLiteral("cmbLanguageLabel"));
+    languageLabel->setGeometry(ControlSet::kLanguage.left(), ControlSet::kLanguage.top(), 0, 0);
+    languageLabel->setBuddy(cmbLanguage);
 
     timScroll = new QTimer(this);
     timScroll->setObjectName(QStringLiteral("timScroll"));
@@ -108,11 +121,16 @@ void frmMain::createControls()
         image->setObjectName(QStringLiteral("img(%1)").arg(i));
         image->setGeometry(ControlSet::imageRect(i));
         image->setAcceptsFiles(i == ControlSet::kOpenFileImage);
+        image->setToggle(i == ToolbarCommands::AutoTurn || i == ToolbarCommands::SpeechToggle);
         img[size_t(i)] = image;
     }
 
     webads = new AdPanel(*m_services.shell, this);
     webads->setObjectName(QStringLiteral("webads"));
+    // Marked for what it is, and left out of the keyboard's way.
+    webads->setAccessibleName(QStringLiteral("广告"));
+    webads->setAccessibleDescription(QStringLiteral("广告栏，与阅读无关"));
+    webads->setFocusPolicy(Qt::NoFocus);
     webads->setGeometry(ControlSet::kWebAds);
 
     // Only a receiver of the tray's messages; never shown.
@@ -125,14 +143,15 @@ void frmMain::createControls()
     rtb->setObjectName(QStringLiteral("rtb"));
     rtb->setGeometry(ControlSet::kView);
     rtb->setFont(viewFont());
+    rtb->setAccessibleName(QStringLiteral("正文"));
 
     labCaption = new CaptionLabel(this);
     labCaption->setObjectName(QStringLiteral("labCaption"));
     labCaption->setGeometry(ControlSet::kCaption);
 
-    // Tab order as designed: view, toolbar, banner, label, voice list.
-    setTabOrder(rtb, webads);
-    setTabOrder(webads, cmbLanguage);
+    // Tab order as designed: the view, then the voice list (the toolbar,
+    // the banner and the label take no keyboard focus).
+    setTabOrder(rtb, cmbLanguage);
 }
 
 void frmMain::Form_Load()
