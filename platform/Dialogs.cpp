@@ -43,7 +43,16 @@ qint16 QtDialogs::popupMenu(QWidget *owner, const QList<MenuItem> &items)
         action->setCheckable(item.checked);
         action->setChecked(item.checked);
     }
+    // An item triggered without the mouse or keys (assistive technology
+    // presses it) does not end exec() by itself.
+    QPointer<QAction> triggered;
+    QObject::connect(&menu, &QMenu::triggered, &menu, [&](QAction *action) {
+        triggered = action;
+        menu.close();
+    });
     QPointer<QAction> chosen = menu.exec(at);
+    if (!chosen)
+        chosen = triggered;
     return chosen ? qint16(chosen->data().toInt()) : qint16(0);
 }
 

@@ -19,9 +19,12 @@ QAccessibleInterface *accessible(QObject *object)
     return iface;
 }
 
+// Presses through the accessible action; the command runs from the event
+// loop, as it does for a caller on the accessibility bus.
 void press(QObject *button)
 {
     accessible(button)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
 }
 
 } // namespace

@@ -46,8 +46,10 @@ public:
 
     void doAction(const QString &name) override
     {
+        // Later, from the event loop: a command may wait in a menu or a
+        // question, and the caller must not wait for that.
         if (name == kPress)
-            image()->click();
+            QMetaObject::invokeMethod(image(), &ToolbarImage::click, Qt::QueuedConnection);
     }
 
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
