@@ -68,14 +68,14 @@ void AudioSink::openStream()
     closeStream();
     if (!contextReady())
         return;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(m_rate), 1};
-    m_stream = pa_stream_new(m_context, "Reading aloud", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(m_rate), 1};
+    m_stream = pa_stream_new(m_context, "Reading aloud", &format, nullptr);
     if (!m_stream)
         return;
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(kTargetLatencyUs, &spec));
-    attr.prebuf = uint32_t(pa_usec_to_bytes(kPrebufferUs, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(kTargetLatencyUs, &format));
+    attr.prebuf = uint32_t(pa_usec_to_bytes(kPrebufferUs, &format));
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
