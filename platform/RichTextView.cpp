@@ -21,7 +21,7 @@ constexpr qint64 kDecodeInlineBytes = 4 * 1024 * 1024;
 constexpr qsizetype kFirstPiece = 16 * 1024;
 constexpr qsizetype kBeforeCaret = 1024;
 // Characters added per step afterwards; one step stays well under 50 ms.
-constexpr qsizetype kPiece = 512 * 1024;
+constexpr qsizetype kPiece = 256 * 1024;
 // How far to look for a line break to cut at.
 constexpr qsizetype kCutSearch = 64 * 1024;
 
