@@ -126,11 +126,13 @@ void RichTextView::cancelLoading()
 
 void RichTextView::finishDecoding()
 {
-    if (!m_decodePending || !m_decoding.isFinished())
+    QFuture<Decoded> future = m_decoding.future();
+    if (!future.isFinished() || future.resultCount() == 0)
         return;
-    Decoded result = m_decoding.future().takeResult();
-    m_decoding.setFuture(QFuture<Decoded>());   // let go of the text
-    if (result.generation != m_generation)
+    Decoded result = future.takeResult();
+    // Let go of the text also when the load was given up meanwhile.
+    m_decoding.setFuture(QFuture<Decoded>());
+    if (!m_decodePending || result.generation != m_generation)
         return;
     m_decodePending = false;
     if (!result.ok) {
