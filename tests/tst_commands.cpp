@@ -64,6 +64,7 @@ private slots:
     void menusListTheirValues();
     void pagingMovesOnlyTheView();
     void openAndCloseAFile();
+    void readingModeStateMachine_data();
     void readingModeStateMachine();
     void readingFollowsTheSpokenWord();
     void pressedLook();
@@ -197,86 +198,76 @@ void TestCommands::openAndCloseAFile()
     QCOMPARE(r.shell.opened.size(), 1);
 }
 
+enum class Mode { Idle, Reading, Turning };
+
+void TestCommands::readingModeStateMachine_data()
+{
+    QTest::addColumn<Mode>("from");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QList<qint16>>("menu");
+    QTest::addColumn<Mode>("to");
+    using M = Mode;
+    QTest::newRow("idle, read, speed chosen") << M::Idle << int(Speech) << QList<bool>{} << QList<qint16>{5} << M::Reading;
+    QTest::newRow("idle, turn, interval chosen") << M::Idle << int(AutoTurn) << QList<bool>{} << QList<qint16>{2} << M::Turning;
+    QTest::newRow("idle, read, menu dismissed") << M::Idle << int(Speech) << QList<bool>{} << QList<qint16>{} << M::Idle;
+    QTest::newRow("idle, turn, menu dismissed") << M::Idle << int(AutoTurn) << QList<bool>{} << QList<qint16>{} << M::Idle;
+    QTest::newRow("reading, read") << M::Reading << int(Speech) << QList<bool>{} << QList<qint16>{} << M::Idle;
+    QTest::newRow("reading, turn, OK, interval") << M::Reading << int(AutoTurn) << QList<bool>{true} << QList<qint16>{4} << M::Turning;
+    QTest::newRow("reading, turn, OK, dismissed") << M::Reading << int(AutoTurn) << QList<bool>{true} << QList<qint16>{} << M::Idle;
+    QTest::newRow("reading, turn, no") << M::Reading << int(AutoTurn) << QList<bool>{false} << QList<qint16>{4} << M::Reading;
+    QTest::newRow("turning, turn") << M::Turning << int(AutoTurn) << QList<bool>{} << QList<qint16>{} << M::Idle;
+    QTest::newRow("turning, read, OK, speed") << M::Turning << int(Speech) << QList<bool>{true} << QList<qint16>{9} << M::Reading;
+    QTest::newRow("turning, read, OK, dismissed") << M::Turning << int(Speech) << QList<bool>{true} << QList<qint16>{} << M::Idle;
+    QTest::newRow("turning, read, no") << M::Turning << int(Speech) << QList<bool>{false} << QList<qint16>{9} << M::Turning;
+    QTest::newRow("reading, close") << M::Reading << int(Close) << QList<bool>{} << QList<qint16>{} << M::Idle;
+    QTest::newRow("turning, close") << M::Turning << int(Close) << QList<bool>{} << QList<qint16>{} << M::Idle;
+    QTest::newRow("reading, next page") << M::Reading << int(Next) << QList<bool>{} << QList<qint16>{} << M::Reading;
+    QTest::newRow("turning, font size") << M::Turning << int(Font) << QList<bool>{} << QList<qint16>{} << M::Turning;
+}
+
 void TestCommands::readingModeStateMachine()
 {
+    QFETCH(Mode, from);
+    QFETCH(int, button);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QList<qint16>, menu);
+    QFETCH(Mode, to);
     Reader r;
     r.openDoc();
-    // Idle, menu dismissed: Idle, and no frame left behind.
-    r.click(Speech);
-    r.click(AutoTurn);
-    QCOMPARE(r.reading() + r.turning(), 0);
-    QCOMPARE(r.border(Speech) + r.border(AutoTurn), 0);
-
-    // Idle -> Reading -> Idle.
-    r.startReading();
-    QCOMPARE(r.border(Speech), 1);
-    QCOMPARE(r.w().state.AppSettings.PlayRate, qint16(5));
-    QCOMPARE(r.voice->Rate(), 5);
-    r.click(Speech);
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(r.border(Speech), 0);
-
-    // Reading, page turning asked for, "no": still Reading, no menu.
-    r.startReading();
+    if (from == Mode::Reading)
+        r.startReading();
+    if (from == Mode::Turning)
+        r.startTurning();
+    const int questions = r.dialogs.questionsAsked.size();
     const int menus = r.dialogs.menusShown.size();
-    r.dialogs.answers = {false};
-    r.click(AutoTurn);
-    QCOMPARE(r.dialogs.questionsAsked.last(), QString("如果要自动翻页,将会停止语音阅读,您确定吗?"));
-    QCOMPARE(r.dialogs.menusShown.size(), menus);
-    QCOMPARE(r.reading(), qint16(1));
-    QCOMPARE(r.border(Speech), 1);
-    // "OK", then the interval menu dismissed: Idle.
-    r.dialogs.answers = {true};
-    r.click(AutoTurn);
-    QCOMPARE(r.reading() + r.turning(), 0);
-    QCOMPARE(r.border(Speech), 0);
-    // Reading -> Turning.
-    r.startReading();
-    r.dialogs.answers = {true};
-    r.dialogs.menuChoices = {4};
-    r.click(AutoTurn);
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(r.turning(), qint16(1));
-    QCOMPARE(r.w().state.AppSettings.AutoRate, qint16(4));
-    QVERIFY(r.w().timScroll->isActive());
-    QCOMPARE(r.border(AutoTurn), 1);
-    QCOMPARE(r.border(Speech), 0);
-
-    // Turning, reading asked for, "no": still Turning, no speed menu.
-    r.dialogs.answers = {false};
-    r.click(Speech);
-    QCOMPARE(r.dialogs.questionsAsked.last(), QString("如果要语音阅读,将会停止自动翻页,您确定吗?"));
-    QCOMPARE(r.turning(), qint16(1));
-    QCOMPARE(r.border(AutoTurn), 1);
-    // "OK", speed dismissed: Idle.
-    r.dialogs.answers = {true};
-    r.click(Speech);
-    QCOMPARE(r.reading() + r.turning(), 0);
-    QVERIFY(!r.w().timScroll->isActive());
-    // Turning -> Reading.
-    r.startTurning();
-    r.dialogs.answers = {true};
-    r.dialogs.menuChoices = {9};
-    r.click(Speech);
-    QCOMPARE(r.reading(), qint16(1));
-    QCOMPARE(r.turning(), qint16(0));
-    QCOMPARE(r.border(Speech), 1);
-    QCOMPARE(r.border(AutoTurn), 0);
-    // Turning -> Idle by its own button.
-    r.click(Speech);
-    r.startTurning();
-    r.click(AutoTurn);
-    QCOMPARE(r.turning(), qint16(0));
-    QVERIFY(!r.w().timScroll->isActive());
-    // The question boxes are titled "提示".
-    QVERIFY(std::all_of(r.dialogs.titles.begin(), r.dialogs.titles.end(),
-                        [](const QString &t) { return t == QStringLiteral("提示"); }));
-    // Paging, font size and volume never change the mode.
-    r.startReading();
-    r.click(Next);
-    r.click(Volume);
-    r.click(Font);
-    QCOMPARE(r.reading(), qint16(1));
+    r.dialogs.answers = answers;
+    r.dialogs.menuChoices = menu;
+    r.click(button);
+    // The flags, the frames and the timer agree with the state.
+    QCOMPARE(r.reading(), qint16(to == Mode::Reading));
+    QCOMPARE(r.turning(), qint16(to == Mode::Turning));
+    QCOMPARE(r.border(Speech), int(to == Mode::Reading));
+    QCOMPARE(r.border(AutoTurn), int(to == Mode::Turning));
+    QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
+    // A question only when one mode gives way to the other; "no" ends the
+    // command before its menu.
+    QCOMPARE(r.dialogs.questionsAsked.size() - questions, int(answers.size()));
+    if (!answers.isEmpty()) {
+        QCOMPARE(r.dialogs.titles.last(), QStringLiteral("提示"));
+        QCOMPARE(r.dialogs.questionsAsked.last(),
+                 button == AutoTurn ? QStringLiteral("如果要自动翻页,将会停止语音阅读,您确定吗?")
+                                    : QStringLiteral("如果要语音阅读,将会停止自动翻页,您确定吗?"));
+        QCOMPARE(r.dialogs.menusShown.size() - menus, answers.first() ? 1 : 0);
+    }
+    if (to == Mode::Turning && from != Mode::Turning) {
+        QCOMPARE(r.w().state.AppSettings.AutoRate, menu.first());
+        QCOMPARE(r.w().timScroll->interval(), menu.first() * 1000);
+    }
+    if (to == Mode::Reading && from != Mode::Reading) {
+        QCOMPARE(r.w().state.AppSettings.PlayRate, menu.first());
+        QCOMPARE(r.voice->Rate(), int(menu.first()));
+    }
 }
 
 void TestCommands::readingFollowsTheSpokenWord()
