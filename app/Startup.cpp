@@ -18,10 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifndef TALVERO_APP_ID
-#define TALVERO_APP_ID "io.github.talvero.Talvero"
-#endif
-
 namespace {
 
 void loadQtTranslations(QApplication &app)

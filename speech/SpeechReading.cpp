@@ -7,10 +7,6 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-#ifndef TALVERO_WEB_HOST
-#define TALVERO_WEB_HOST "talvero.example.com"
-#endif
-
 SpeechReading::SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent)
     : QObject(parent), m_state(state), m_rtb(rtb), m_shell(shell)
 {

@@ -7,10 +7,6 @@
 #include <QStringDecoder>
 #include <QTextDocument>
 
-#ifndef TALVERO_WEB_HOST
-#define TALVERO_WEB_HOST "talvero.example.com"
-#endif
-
 namespace {
 
 // The page's text only: nothing is loaded besides the page, no local file
