@@ -29,18 +29,19 @@ void LoadSettings(AppSettingsRecord &s)
         s.curLanguage);
 }
 
-void WriteSetup(const QString &configPath, const SetupValues &v)
+bool WriteSetup(const QString &configPath, const SetupValues &v)
 {
-    const auto write = [&](const char *key, const QString &value) {
-        // A failed write is not reported; the other keys are still tried.
-        Profile::WritePrivateProfileString(kSection, QString::fromLatin1(key), value, configPath);
-    };
-    write("ReadFileName", v.ReadFileName);
-    write("PlayPos", QString::number(v.caret));
-    write("PlayRate", QString::number(v.PlayRate));
-    write("AutoRate", QString::number(v.AutoRate));
-    write("FontSizes", QString::number(v.FontSizes));
-    write("curLanguage", QString::number(v.listIndex));
+    // One replacement of the file for all six: a crash or a full disk
+    // leaves either the old settings or the new ones, never a mixture.
+    return Profile::WritePrivateProfileStrings(
+        kSection,
+        {{QStringLiteral("ReadFileName"), v.ReadFileName},
+         {QStringLiteral("PlayPos"), QString::number(v.caret)},
+         {QStringLiteral("PlayRate"), QString::number(v.PlayRate)},
+         {QStringLiteral("AutoRate"), QString::number(v.AutoRate)},
+         {QStringLiteral("FontSizes"), QString::number(v.FontSizes)},
+         {QStringLiteral("curLanguage"), QString::number(v.listIndex)}},
+        configPath);
 }
 
 } // namespace modMain

@@ -37,6 +37,7 @@ struct SetupValues {
     qint16 FontSizes = 0;
     int listIndex = -1;
 };
-void WriteSetup(const QString &configPath, const SetupValues &values);
+// False when the file could not be written; it is then left as it was.
+bool WriteSetup(const QString &configPath, const SetupValues &values);
 
 } // namespace modMain

@@ -1,5 +1,7 @@
 #include "ExitSignals.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -21,6 +23,8 @@ void onSignal(int)
 
 ExitSignals::ExitSignals(QObject *parent) : QObject(parent)
 {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         return;
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
@@ -35,6 +39,16 @@ ExitSignals::ExitSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+bool ExitSignals::eventFilter(QObject *watched, QEvent *event)
+{
+    // Qt would otherwise close the windows, which only hide.
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+        emit received();
+        return true;
+    }
+    return false;
 }
 
 ExitSignals::~ExitSignals()

@@ -4,7 +4,10 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the main thread.
+// The ways the system ends the program, as one Qt signal on the main
+// thread: SIGTERM, SIGINT, SIGHUP, and the end of the desktop session (the
+// session manager's "die", which reaches the application as a quit
+// request).
 class ExitSignals : public QObject
 {
     Q_OBJECT
@@ -15,6 +18,9 @@ public:
 
 signals:
     void received();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QSocketNotifier *m_notifier = nullptr;

@@ -37,6 +37,25 @@ void loadQtTranslations(QApplication &app)
     std::_Exit(status);
 }
 
+constexpr const char *kNeedsDisplay = "Talvero needs a graphical session: no display could be opened.";
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Qt ends a start without a usable display with abort() and advice to
+// reinstall; one plain line and a clean exit say what is wrong.
+void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", kNeedsDisplay);
+        std::_Exit(1);
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 } // namespace
 
 bool InitVisualStyles()
@@ -46,7 +65,13 @@ bool InitVisualStyles()
 
 int Main(int argc, char **argv)
 {
+    if (!hasDisplay()) {
+        std::fprintf(stderr, "%s\n", kNeedsDisplay);
+        return 1;
+    }
+    const QtMessageHandler defaultHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(defaultHandler);
     QGuiApplication::setDesktopFileName(QStringLiteral(TALVERO_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     loadQtTranslations(app);
@@ -75,10 +100,11 @@ int Main(int argc, char **argv)
     window.Form_Load();
     window.show();
 
-    // Log-out, shut-down and SIGTERM leave as the tray's exit does, so the
-    // reading position is kept.
+    // The session saving its state (a checkpoint, or before its end) saves
+    // the settings and reading goes on; the session's end, SIGTERM and the
+    // like then leave as the tray's exit does, so the reading position is kept.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.exitProgram(); });
+                     [&window](QSessionManager &) { window.SetSetup(); });
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::received, &window, &frmMain::exitProgram);
 

@@ -1,17 +1,18 @@
 #include "ProfileFile.h"
 
+#include "AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <vector>
 
 namespace Profile {
 namespace {
 
-constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 
 struct Line {
@@ -27,6 +28,29 @@ struct Parsed {
     std::vector<Line> lines;
 };
 
+// Hand-written files are UTF-8 without a mark on every Linux desktop. Our
+// own GB18030 can be valid UTF-8 by chance, but then only as two-byte
+// sequences: Chinese in UTF-8 takes three bytes a character.
+bool isUtf8WithoutMark(QByteArrayView bytes)
+{
+    bool wide = false;
+    for (const char c : bytes)
+        wide = wide || static_cast<unsigned char>(c) >= 0xE0;
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString asUtf8 = utf8.decode(bytes);
+    if (utf8.hasError())
+        return false;
+    if (wide)
+        return true;
+    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString asGb = gb.decode(bytes);
+    return gb.hasError();
+}
+
 Parsed split(const QByteArray &bytes)
 {
     Parsed parsed;
@@ -34,6 +58,8 @@ Parsed split(const QByteArray &bytes)
     if (bytes.startsWith(kUtf8Bom)) {
         parsed.encoding = Encoding::Utf8;
         pos = kUtf8Bom.size();
+    } else if (isUtf8WithoutMark(bytes)) {
+        parsed.encoding = Encoding::Utf8;
     }
     const qsizetype n = bytes.size();
     // CR and LF never occur inside a GB18030 or UTF-8 character, so the
@@ -196,18 +222,34 @@ QString safeValue(QString value)
     return value;
 }
 
-bool readWhole(const QString &fileName, QByteArray &bytes, bool &exists)
+// The part of the file that counts: its first kMaxReadBytes, cut after the
+// last whole line. keepFrom is where the rest begins (-1: nothing left).
+struct Head {
+    bool exists = false;
+    QByteArray bytes;
+    qint64 keepFrom = -1;
+};
+
+bool readHead(const QString &fileName, Head &head)
 {
     QFile file(fileName);
-    exists = file.exists();
-    if (!exists)
+    head.exists = file.exists();
+    if (!head.exists)
         return true;
-    if (!QFileInfo(fileName).isFile() || file.size() > kMaxFileBytes)
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return false;
-    if (!file.open(QIODevice::ReadOnly))
+    head.bytes = file.read(kMaxReadBytes + 1);
+    if (file.error() != QFileDevice::NoError)
         return false;
-    bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    if (head.bytes.size() > kMaxReadBytes) {
+        head.bytes.truncate(kMaxReadBytes);
+        const qsizetype lastBreak =
+            qMax(head.bytes.lastIndexOf('\n'), head.bytes.lastIndexOf('\r'));
+        if (lastBreak >= 0)
+            head.bytes.truncate(lastBreak + 1);
+        head.keepFrom = head.bytes.size();
+    }
+    return true;
 }
 
 } // namespace
@@ -264,32 +306,31 @@ QByteArray withValue(const QByteArray &fileBytes, const QString &section, const 
 QString GetPrivateProfileString(const QString &section, const QString &key,
                                 const QString &defaultValue, const QString &fileName)
 {
-    QByteArray bytes;
-    bool exists = false;
-    if (!readWhole(fileName, bytes, exists) || !exists)
+    Head head;
+    if (!readHead(fileName, head) || !head.exists)
         return defaultValue;
-    return lookup(bytes, section, key, defaultValue);
+    return lookup(head.bytes, section, key, defaultValue);
+}
+
+bool WritePrivateProfileStrings(const QString &section, const Entries &entries,
+                                const QString &fileName)
+{
+    Head head;
+    // A file that exists but cannot be read must not be replaced by a new one.
+    if (!readHead(fileName, head))
+        return false;
+    QByteArray updated = head.bytes;
+    for (const auto &[key, value] : entries)
+        updated = withValue(updated, section, key, value);
+    if (head.exists && updated == head.bytes)
+        return true;
+    return AtomicFile::replace(fileName, updated, head.keepFrom);
 }
 
 bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
                                const QString &fileName)
 {
-    QByteArray bytes;
-    bool exists = false;
-    // A file that exists but cannot be read must not be replaced by a new one.
-    if (!readWhole(fileName, bytes, exists))
-        return false;
-    const QByteArray updated = withValue(bytes, section, key, value);
-    if (exists && updated == bytes)
-        return true;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(updated) != updated.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WritePrivateProfileStrings(section, {{key, value}}, fileName);
 }
 
 } // namespace Profile

@@ -1,20 +1,15 @@
 #include "RichTextView.h"
 
-#include "TextDecoding.h"
+#include "DocumentLoader.h"
 
 #include <QAccessible>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
-// Files up to this size are decoded at once, bigger ones in the background.
-constexpr qint64 kDecodeInlineBytes = 4 * 1024 * 1024;
 // Characters put into the view first, around the caret: a few screens,
 // with the caret near their top, since laying out the lines between the
 // top and the caret is what costs.
@@ -32,18 +27,16 @@ qsizetype cutNear(const QString &text, qsizetype at, bool searchForward)
     at = qBound<qsizetype>(0, at, text.size());
     if (at == 0 || at == text.size())
         return at;
+    const QStringView view(text);
     if (searchForward) {
-        const qsizetype limit = qMin(text.size(), at + kCutSearch);
-        for (qsizetype i = at; i < limit; ++i) {
-            if (text[i] == u'\n')
-                return i + 1;
-        }
+        const qsizetype found = view.sliced(at, qMin(text.size() - at, kCutSearch)).indexOf(u'\n');
+        if (found >= 0)
+            return at + found + 1;
     } else {
-        const qsizetype limit = qMax<qsizetype>(0, at - kCutSearch);
-        for (qsizetype i = at - 1; i >= limit; --i) {
-            if (text[i] == u'\n')
-                return i + 1;
-        }
+        const qsizetype from = qMax<qsizetype>(0, at - kCutSearch);
+        const qsizetype found = view.sliced(from, at - from).lastIndexOf(u'\n');
+        if (found >= 0)
+            return from + found + 1;
     }
     if (text[at].isLowSurrogate())
         ++at;
@@ -52,7 +45,8 @@ qsizetype cutNear(const QString &text, qsizetype at, bool searchForward)
 
 } // namespace
 
-RichTextView::RichTextView(QWidget *parent) : QPlainTextEdit(parent)
+RichTextView::RichTextView(QWidget *parent)
+    : QPlainTextEdit(parent), m_loader(new DocumentLoader(this))
 {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -60,121 +54,54 @@ RichTextView::RichTextView(QWidget *parent) : QPlainTextEdit(parent)
     document()->setUndoRedoEnabled(false);
     m_feedTimer.setInterval(0);
     connect(&m_feedTimer, &QTimer::timeout, this, &RichTextView::feedStep);
-    connect(&m_decoding, &QFutureWatcher<Decoded>::finished, this, &RichTextView::finishDecoding);
+    connect(m_loader, &DocumentLoader::loaded, this, &RichTextView::showDocument);
+    // Unreadable after all: the old content stays.
+    connect(m_loader, &DocumentLoader::failed, this, [this] { m_pendingCaret.reset(); });
     // Assistive technology hears of caret moves in offsets of the whole text.
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
-        if (QAccessible::isActive() && !m_decodePending) {
+        if (QAccessible::isActive() && !isDecoding()) {
             QAccessibleTextCursorEvent event(this, SelStart());
             QAccessible::updateAccessibility(&event);
         }
     });
 }
 
-int RichTextView::localPosition(qsizetype logical) const
-{
-    if (m_decodePending || logical < m_loadedBegin || logical > m_loadedEnd)
-        return -1;
-    return int(logical - m_loadedBegin);
-}
-
-RichTextView::~RichTextView()
-{
-    cancelLoading();
-}
+RichTextView::~RichTextView() = default;
 
 bool RichTextView::LoadFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kMaxFileBytes)
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-
-    if (file.size() <= kDecodeInlineBytes) {
-        QString text;
-        if (!TextDecoding::decodeDevice(file, text))
-            return false;
-        cancelLoading();
-        m_pendingCaret.reset();
-        showDocument(std::move(text));
-        return true;
-    }
-
-    file.close();
-    cancelLoading();
+    const std::optional<qint32> caret = m_pendingCaret;
     m_pendingCaret.reset();
-    const quint64 generation = ++m_generation;
-    m_decodePending = true;
-    m_decoding.setFuture(QtConcurrent::run([path, generation] {
-        Decoded result;
-        result.generation = generation;
-        QFile source(path);
-        result.ok = source.open(QIODevice::ReadOnly)
-                    && TextDecoding::decodeDevice(source, result.text);
-        return result;
-    }));
+    if (!m_loader->load(path)) {
+        m_pendingCaret = caret;
+        return false;
+    }
+    if (m_loader->isBusy())
+        m_feedTimer.stop();   // the old document is not worth filling in now
     return true;
-}
-
-void RichTextView::cancelLoading()
-{
-    ++m_generation;
-    m_decodePending = false;
-    m_feedTimer.stop();
-}
-
-void RichTextView::finishDecoding()
-{
-    QFuture<Decoded> future = m_decoding.future();
-    if (!future.isFinished() || future.resultCount() == 0)
-        return;
-    Decoded result = future.takeResult();
-    // Let go of the text also when the load was given up meanwhile.
-    m_decoding.setFuture(QFuture<Decoded>());
-    if (!m_decodePending || result.generation != m_generation)
-        return;
-    m_decodePending = false;
-    if (!result.ok) {
-        // Unreadable after all: the old content stays.
-        m_pendingCaret.reset();
-        return;
-    }
-    showDocument(std::move(result.text));
-}
-
-QString RichTextView::Text()
-{
-    if (m_decodePending) {
-        m_decoding.waitForFinished();
-        finishDecoding();
-    }
-    return m_text;
 }
 
 void RichTextView::setText(const QString &text)
 {
-    cancelLoading();
+    m_loader->cancel();
     m_pendingCaret.reset();
     QString normalized = text;
     normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     normalized.replace(u'\r', u'\n');
     normalized.replace(QChar(0), QChar::ReplacementCharacter);
-    showDocument(std::move(normalized));
+    showDocument(normalized);
 }
 
-void RichTextView::showDocument(QString text)
+void RichTextView::showDocument(const QString &text)
 {
     m_feedTimer.stop();
-    m_text = std::move(text);
+    m_text = text;
     const qsizetype caret = qBound<qsizetype>(0, qsizetype(m_pendingCaret.value_or(0)), m_text.size());
-
-    m_loadedBegin = cutNear(m_text, caret - kBeforeCaret, false);
-    m_loadedEnd = cutNear(m_text, qMax(caret, m_loadedBegin + kFirstPiece), true);
-    setPlainText(m_text.mid(m_loadedBegin, m_loadedEnd - m_loadedBegin));
-
+    m_map.reset(m_text, cutNear(m_text, caret - kBeforeCaret, false));
+    setPlainText(m_map.append(cutNear(m_text, qMax(caret, m_map.begin() + kFirstPiece), true)));
     m_pendingCaret.reset();
     placeCaret(caret, caret, true);
+    emit textReady();
     if (isLoading())
         m_feedTimer.start();
     else
@@ -184,36 +111,30 @@ void RichTextView::showDocument(QString text)
 void RichTextView::feedStep()
 {
     QTextDocument *doc = document();
-    if (m_loadedEnd < m_text.size()) {
+    if (m_map.end() < m_text.size()) {
         const QTextCursor caret = textCursor();
-        const qsizetype anchor = caret.anchor() + m_loadedBegin;
-        const qsizetype position = caret.position() + m_loadedBegin;
         QTextCursor tail(doc);
         tail.movePosition(QTextCursor::End);
         // A caret at the very end would be pushed along by the new text.
         const bool caretAtEnd = caret.position() == tail.position()
                                 || caret.anchor() == tail.position();
-        const qsizetype end = cutNear(m_text, m_loadedEnd + kPiece, true);
-        tail.insertText(m_text.mid(m_loadedEnd, end - m_loadedEnd));
-        m_loadedEnd = end;
+        const qsizetype anchor = m_map.toLogical(caret.anchor());
+        const qsizetype position = m_map.toLogical(caret.position());
+        tail.insertText(m_map.append(cutNear(m_text, m_map.end() + kPiece, true)));
         if (caretAtEnd)
             placeCaret(anchor, position, false);
-    } else if (m_loadedBegin > 0) {
+    } else if (m_map.begin() > 0) {
         // The caret moves along with text inserted before it, so it keeps
-        // its place in the document by itself.
-        // Keep the same lines in sight while text goes in above them.
+        // its place in the document by itself. Keep the same lines in sight
+        // while text goes in above them.
         QScrollBar *bar = verticalScrollBar();
         const QTextBlock top = firstVisibleBlock();
-        const qsizetype topLogical = top.position() + m_loadedBegin;
+        const qsizetype topLogical = m_map.toLogical(top.position());
         const int linesIntoTop = bar->value() - top.firstLineNumber();
-
-        const qsizetype begin = cutNear(m_text, m_loadedBegin - kPiece, false);
         QTextCursor head(doc);
         head.movePosition(QTextCursor::Start);
-        head.insertText(m_text.mid(begin, m_loadedBegin - begin));
-        m_loadedBegin = begin;
-
-        const QTextBlock sameTop = doc->findBlock(int(topLogical - m_loadedBegin));
+        head.insertText(m_map.prepend(cutNear(m_text, m_map.begin() - kPiece, false)));
+        const QTextBlock sameTop = doc->findBlock(m_map.toLocal(topLogical));
         bar->setValue(sameTop.firstLineNumber() + linesIntoTop);
     }
     applyPendingCaret();
@@ -227,7 +148,7 @@ void RichTextView::placeCaret(qsizetype logicalAnchor, qsizetype logicalPosition
                               bool scrollIntoView)
 {
     const auto local = [this](qsizetype logical) {
-        return int(qBound(m_loadedBegin, logical, m_loadedEnd) - m_loadedBegin);
+        return m_map.toLocal(qBound(m_map.begin(), logical, m_map.end()));
     };
     QTextCursor cursor(document());
     cursor.setPosition(local(logicalAnchor));
@@ -245,37 +166,47 @@ void RichTextView::placeCaret(qsizetype logicalAnchor, qsizetype logicalPosition
 
 void RichTextView::applyPendingCaret()
 {
-    if (m_pendingCaret && *m_pendingCaret >= m_loadedBegin && *m_pendingCaret <= m_loadedEnd) {
+    if (m_pendingCaret && *m_pendingCaret >= m_map.begin() && *m_pendingCaret <= m_map.end()) {
         const qint32 caret = *m_pendingCaret;
         m_pendingCaret.reset();
         placeCaret(caret, caret, true);
     }
 }
 
+bool RichTextView::isDecoding() const
+{
+    return m_loader->isBusy();
+}
+
 bool RichTextView::isLoading() const
 {
-    return m_decodePending || m_loadedBegin > 0 || m_loadedEnd < m_text.size();
+    return isDecoding() || m_map.begin() > 0 || m_map.end() < m_text.size();
+}
+
+int RichTextView::localPosition(qsizetype logical) const
+{
+    return isDecoding() ? -1 : m_map.toLocal(logical);
 }
 
 qint32 RichTextView::SelStart() const
 {
     if (m_pendingCaret)
         return *m_pendingCaret;
-    if (m_decodePending)
+    if (isDecoding())
         return 0;
-    return qint32(textCursor().position() + m_loadedBegin);
+    return qint32(m_map.toLogical(textCursor().position()));
 }
 
 void RichTextView::setSelStart(qint32 position)
 {
     if (position < 0)
         return;   // refused, as an invalid property value
-    if (m_decodePending) {
+    if (isDecoding()) {
         m_pendingCaret = position;
         return;
     }
     const qsizetype caret = qMin<qsizetype>(position, m_text.size());
-    if (caret >= m_loadedBegin && caret <= m_loadedEnd) {
+    if (caret >= m_map.begin() && caret <= m_map.end()) {
         m_pendingCaret.reset();
         placeCaret(caret, caret, true);
     } else {

@@ -1,20 +1,25 @@
 #pragma once
 
-#include <QFutureWatcher>
+#include "DisplayMap.h"
+
 #include <QPlainTextEdit>
 #include <QTimer>
 
 #include <optional>
 
+class DocumentLoader;
+
 // The document view: plain text with a caret that marks where reading
 // stands. Positions are zero-based UTF-16 offsets into Text(), where each
 // line break is one unit.
 //
-// Big documents are put into the view in pieces: the part around the caret
-// first, the rest from the event loop, so the first page shows at once and
-// the window keeps answering. Every operation keeps its meaning meanwhile:
-// Text() is the whole document, and a caret set beyond what the view holds
-// yet takes effect when that part arrives (and reads back as set).
+// Big documents are decoded in the background and put into the view in
+// pieces: the part around the caret first, the rest from the event loop, so
+// the first page shows at once and the window keeps answering. Very long
+// lines are broken for display only. Every operation keeps its meaning
+// meanwhile, and none waits: Text() is the whole document shown (the old
+// one until a new one is decoded), and a caret set beyond what the view
+// holds yet takes effect when that part arrives (and reads back as set).
 class RichTextView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -23,18 +28,16 @@ public:
     // wParam values of the scroll message.
     enum ScrollStep { SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3 };
 
-    // Bigger files are refused, the view unchanged.
-    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
-
     explicit RichTextView(QWidget *parent = nullptr);
     ~RichTextView() override;
 
     // Replaces the content with the decoded file. False, and the view left as
-    // it was, when the file cannot be opened or is too big. Files above a few
-    // MiB are decoded in the background; the old content stays until then.
+    // it was, when the file cannot be opened or is too big. A file that turns
+    // out unreadable while it decodes in the background leaves the old
+    // content too.
     bool LoadFile(const QString &path);
 
-    QString Text();
+    const QString &Text() const { return m_text; }
     void setText(const QString &text);
 
     qint32 SelStart() const;
@@ -45,16 +48,19 @@ public:
     void Move(int left, int top, int width, int height);
     void scroll(ScrollStep step);
 
+    // A new document is still being decoded (Text() is the old one).
+    bool isDecoding() const;
     // True until the whole document is in the view.
     bool isLoading() const;
-    // Offsets in the view's document for offsets in Text(), and back; -1
-    // for a part that is not in the view yet.
+    // Offsets in the view's layout for offsets in Text(), and back; -1 for a
+    // part that is not in the view yet.
     int localPosition(qsizetype logical) const;
-    qint32 logicalPosition(int local) const { return qint32(local + m_loadedBegin); }
-    qsizetype textLength() const { return m_text.size(); }
+    qint32 logicalPosition(int local) const { return qint32(m_map.toLogical(local)); }
 
 signals:
     void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // Text() is a new document now (it may still be going into the view).
+    void textReady();
     // The whole of the current document is in the view.
     void loaded();
 
@@ -63,25 +69,14 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    struct Decoded {
-        bool ok = false;
-        QString text;
-        quint64 generation = 0;
-    };
-
-    void cancelLoading();
-    void finishDecoding();
-    void showDocument(QString text);
+    void showDocument(const QString &text);
     void feedStep();
     void placeCaret(qsizetype logicalAnchor, qsizetype logicalPosition, bool scrollIntoView);
     void applyPendingCaret();
 
+    DocumentLoader *m_loader;
     QString m_text;
-    qsizetype m_loadedBegin = 0;   // m_text[m_loadedBegin, m_loadedEnd) is in the view
-    qsizetype m_loadedEnd = 0;
+    DisplayMap m_map;
     std::optional<qint32> m_pendingCaret;
     QTimer m_feedTimer;
-    QFutureWatcher<Decoded> m_decoding;
-    bool m_decodePending = false;
-    quint64 m_generation = 0;
 };

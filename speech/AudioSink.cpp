@@ -3,6 +3,9 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,9 +21,31 @@ constexpr qint64 kSilentAheadMs = 100;
 
 } // namespace
 
-AudioSink::AudioSink(int sampleRate) : m_rate(sampleRate)
+AudioSink::AudioSink(int sampleRate, int wakeFd) : m_rate(sampleRate), m_wakeFd(wakeFd)
 {
     m_loop = pa_mainloop_new();
+    // The main loop's own wakeup is lost when it comes just before the wait,
+    // so the wait also watches an eventfd of ours, which keeps its count.
+    if (m_loop)
+        pa_mainloop_set_poll_func(m_loop, &AudioSink::pollWithWake, this);
+}
+
+int AudioSink::pollWithWake(struct pollfd *fds, unsigned long count, int timeoutMs, void *self)
+{
+    auto *sink = static_cast<AudioSink *>(self);
+    std::vector<pollfd> &all = sink->m_pollfds;
+    all.assign(fds, fds + count);
+    all.push_back({sink->m_wakeFd, POLLIN, 0});
+    const int ready = ::poll(all.data(), nfds_t(all.size()), timeoutMs);
+    if (ready < 0)
+        return ready;
+    std::copy(all.begin(), all.begin() + std::ptrdiff_t(count), fds);
+    if (all.back().revents & POLLIN) {
+        std::uint64_t wakes = 0;
+        [[maybe_unused]] const auto got = ::read(sink->m_wakeFd, &wakes, sizeof wakes);
+        return ready - 1;
+    }
+    return ready;
 }
 
 AudioSink::~AudioSink()
@@ -221,17 +246,13 @@ qint64 AudioSink::played()
 
 void AudioSink::iterate(int timeoutUs)
 {
-    if (!m_loop)
+    if (!m_loop) {
+        pollWithWake(nullptr, 0, timeoutUs < 0 ? -1 : timeoutUs / 1000, this);
         return;
+    }
     if (pa_mainloop_prepare(m_loop, timeoutUs) < 0)
         return;
     if (pa_mainloop_poll(m_loop) < 0)
         return;
     pa_mainloop_dispatch(m_loop);
-}
-
-void AudioSink::wakeup()
-{
-    if (m_loop)
-        pa_mainloop_wakeup(m_loop);
 }

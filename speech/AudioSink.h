@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 struct pa_context;
 struct pa_mainloop;
 struct pa_stream;
+struct pollfd;
 
 // Plays 16-bit mono PCM through the desktop's sound server and tells how
 // much of it has been heard. With no server, or when it goes away, the
@@ -16,7 +18,8 @@ struct pa_stream;
 class AudioSink
 {
 public:
-    explicit AudioSink(int sampleRate);
+    // wakeFd: an eventfd whose writes end a wait in iterate().
+    AudioSink(int sampleRate, int wakeFd);
     ~AudioSink();
     AudioSink(const AudioSink &) = delete;
     AudioSink &operator=(const AudioSink &) = delete;
@@ -38,10 +41,9 @@ public:
     qint64 played();
     qint64 written() const { return m_written; }
 
-    // Handles server events, waiting at most timeoutUs for them.
+    // Handles server events, waiting at most timeoutUs for them (-1: until
+    // one comes or wakeFd is written).
     void iterate(int timeoutUs);
-    // Ends a wait in iterate() early; safe from any thread.
-    void wakeup();
 
     bool usingServer() const { return m_mode == Mode::Server; }
     // Gives up on the server for this session, as when it goes away.
@@ -57,8 +59,10 @@ private:
     bool contextReady() const;
     bool streamReady() const;
     void checkHealth();
+    static int pollWithWake(struct pollfd *fds, unsigned long count, int timeoutMs, void *self);
 
     const int m_rate;
+    const int m_wakeFd;
     pa_mainloop *m_loop = nullptr;
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
@@ -69,4 +73,5 @@ private:
     qint64 m_played = 0;
     std::chrono::steady_clock::time_point m_sessionStart;
     std::chrono::steady_clock::time_point m_clock;
+    std::vector<struct pollfd> m_pollfds;
 };

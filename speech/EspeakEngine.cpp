@@ -1,6 +1,6 @@
 #include "EspeakEngine.h"
 
-#include "AudioSink.h"
+#include "SpeechProbe.h"
 #include "SpeechSegmenter.h"
 #include "WordEventFilter.h"
 
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 
 namespace {
 
@@ -25,21 +24,12 @@ Library g_library;   // written by one synthesis thread at a time
 
 // Synthesis stays this far ahead of playback, at most.
 constexpr double kAheadSeconds = 0.4;
-// The player's pace; also how late a word can be reported.
-constexpr int kPlayerTickUs = 4000;
 constexpr int kBufferMs = 50;
 
 int synthCallback(short *wav, int count, espeak_EVENT *events)
 {
     EspeakEngine *engine = g_engine.load();
     return engine ? engine->onSynthesized(wav, count, events) : 1;
-}
-
-std::int64_t nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 QList<VoiceToken> listVoices()
@@ -84,19 +74,24 @@ std::unique_ptr<EspeakEngine> EspeakEngine::start(WordCallback onWord, const cha
         g_engine = nullptr;
         return nullptr;
     }
-    engine->m_player = std::thread(&EspeakEngine::playerThread, engine.get());
+    EspeakEngine *self = engine.get();
+    engine->m_player = std::thread([self] {
+        AudioPlayer player(self->m_queue, self->m_sampleRate, self->m_onWord);
+        player.run();
+    });
     return engine;
 }
 
 EspeakEngine::~EspeakEngine()
 {
     {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-        ++m_session;
+        std::lock_guard lock(m_queue.mutex);
+        m_queue.quit = true;
+        ++m_queue.session;
     }
-    m_workCv.notify_all();
-    m_spaceCv.notify_all();
+    m_queue.work.notify_all();
+    m_queue.space.notify_all();
+    m_queue.wakePlayer();
     if (m_synthesis.joinable())
         m_synthesis.join();
     if (m_player.joinable())
@@ -128,14 +123,14 @@ void EspeakEngine::synthesisThread(std::promise<bool> *ready, const char *dataPa
         std::uint64_t session = 0;
         Job job;
         {
-            std::unique_lock lock(m_mutex);
-            m_workCv.wait(lock, [this] { return m_quit || !m_jobs.empty(); });
-            if (m_quit)
+            std::unique_lock lock(m_queue.mutex);
+            m_queue.work.wait(lock, [this] { return m_queue.quit || !m_queue.jobs.empty(); });
+            if (m_queue.quit)
                 break;
-            session = m_jobs.front().first;
-            job = std::move(m_jobs.front().second);
-            m_jobs.pop_front();
-            m_synthesizing = true;
+            session = m_queue.jobs.front().first;
+            job = std::move(m_queue.jobs.front().second);
+            m_queue.jobs.pop_front();
+            m_queue.synthesizing = true;
         }
         if (!job.voiceId.isEmpty() && job.voiceId != currentVoice) {
             if (espeak_SetVoiceByName(job.voiceId.toUtf8().constData()) == EE_OK)
@@ -144,9 +139,11 @@ void EspeakEngine::synthesisThread(std::promise<bool> *ready, const char *dataPa
         espeak_SetParameter(espeakRATE, job.wordsPerMinute, 0);
         runJob(job, session);
         {
-            std::lock_guard lock(m_mutex);
-            m_synthesizing = false;
+            std::lock_guard lock(m_queue.mutex);
+            m_queue.synthesizing = false;
         }
+        // The player may be waiting for the end of the text.
+        m_queue.wakePlayer();
     }
 }
 
@@ -161,10 +158,10 @@ void EspeakEngine::runJob(const Job &job, std::uint64_t session)
     m_running = &running;
     while (auto segment = segmenter.next()) {
         {
-            std::lock_guard lock(m_mutex);
-            if (m_quit || m_session != session)
+            std::lock_guard lock(m_queue.mutex);
+            if (m_queue.quit || m_queue.session != session)
                 break;
-            running.segmentBase = m_sessionSamples;
+            running.segmentBase = m_queue.sessionSamples;
         }
         running.segment = &*segment;
         espeak_Synth(segment->utf8.constData(), size_t(segment->utf8.size()) + 1, 0, POS_CHARACTER,
@@ -178,7 +175,7 @@ int EspeakEngine::onSynthesized(short *wav, int count, const void *eventList)
     Running *running = m_running;
     if (!running || !running->segment)
         return 1;
-    std::vector<Marker> markers;
+    std::vector<SpeechQueue::Marker> markers;
     for (auto *event = static_cast<const espeak_EVENT *>(eventList);
          event && event->type != espeakEVENT_LIST_TERMINATED; ++event) {
         if (event->type != espeakEVENT_WORD)
@@ -190,22 +187,31 @@ int EspeakEngine::onSynthesized(short *wav, int count, const void *eventList)
                                qint32(*offset - running->from)});
     }
 
-    std::unique_lock lock(m_mutex);
-    // Returning 1 makes eSpeak stop this text at once.
-    if (m_quit || m_session != running->session)
-        return 1;
-    const auto limit = std::size_t(kAheadSeconds * m_sampleRate);
-    m_spaceCv.wait(lock, [&] {
-        return m_quit || m_session != running->session || m_audio.size() < limit;
-    });
-    if (m_quit || m_session != running->session)
-        return 1;
-    for (const Marker &marker : markers)
-        m_markers.push_back(marker);
-    if (wav && count > 0) {
-        m_audio.insert(m_audio.end(), wav, wav + count);
-        m_sessionSamples += count;
+    qint64 total = 0;
+    SpeechProbe *probe = nullptr;
+    {
+        std::unique_lock lock(m_queue.mutex);
+        // Returning 1 makes eSpeak stop this text at once.
+        if (m_queue.quit || m_queue.session != running->session)
+            return 1;
+        const auto limit = std::size_t(kAheadSeconds * m_sampleRate);
+        m_queue.space.wait(lock, [&] {
+            return m_queue.quit || m_queue.session != running->session
+                   || m_queue.audio.size() < limit;
+        });
+        if (m_queue.quit || m_queue.session != running->session)
+            return 1;
+        m_queue.markers.insert(m_queue.markers.end(), markers.begin(), markers.end());
+        if (wav && count > 0) {
+            m_queue.audio.insert(m_queue.audio.end(), wav, wav + count);
+            m_queue.sessionSamples += count;
+        }
+        total = m_queue.sessionSamples;
+        probe = m_queue.probe;
     }
+    m_queue.wakePlayer();
+    if (probe)
+        probe->synthesized(total);
     return 0;
 }
 
@@ -213,15 +219,15 @@ std::uint64_t EspeakEngine::purge()
 {
     std::uint64_t session;
     {
-        std::lock_guard lock(m_mutex);
-        session = ++m_session;
-        m_jobs.clear();
-        m_audio.clear();
-        m_markers.clear();
-        m_sessionSamples = 0;
-        m_firstSampleNs = 0;
+        std::lock_guard lock(m_queue.mutex);
+        session = ++m_queue.session;
+        m_queue.jobs.clear();
+        m_queue.audio.clear();
+        m_queue.markers.clear();
+        m_queue.sessionSamples = 0;
     }
-    m_spaceCv.notify_all();
+    m_queue.space.notify_all();
+    m_queue.wakePlayer();
     return session;
 }
 
@@ -229,129 +235,22 @@ std::uint64_t EspeakEngine::enqueue(Job job)
 {
     std::uint64_t session;
     {
-        std::lock_guard lock(m_mutex);
-        session = m_session;
-        m_jobs.emplace_back(session, std::move(job));
+        std::lock_guard lock(m_queue.mutex);
+        session = m_queue.session;
+        m_queue.jobs.emplace_back(session, std::move(job));
     }
-    m_workCv.notify_all();
+    m_queue.work.notify_all();
     return session;
 }
 
 void EspeakEngine::setVolume(int percent)
 {
-    std::lock_guard lock(m_mutex);
-    m_volume = std::clamp(percent, 0, 100);
+    std::lock_guard lock(m_queue.mutex);
+    m_queue.volume = std::clamp(percent, 0, 100);
 }
 
-std::int64_t EspeakEngine::lastSilencedNs() const
+void EspeakEngine::setProbe(SpeechProbe *probe)
 {
-    std::lock_guard lock(m_mutex);
-    return m_silencedNs;
-}
-
-std::int64_t EspeakEngine::firstSampleHandedNs() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_firstSampleNs;
-}
-
-qint64 EspeakEngine::sessionSamples() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_sessionSamples;
-}
-
-bool EspeakEngine::playingThroughServer() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_throughServer;
-}
-
-void EspeakEngine::playerThread()
-{
-    AudioSink sink(m_sampleRate);
-    std::uint64_t playing = 0;    // session the sink plays
-    bool tailFlushed = false;
-    std::vector<std::int16_t> chunk;
-    struct Due {
-        qint32 position;
-        std::int64_t heardAtNs;
-    };
-    std::vector<Due> due;
-
-    for (;;) {
-        bool startSession = false;
-        bool stopSession = false;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_quit)
-                break;
-            if (sink.inSession() && playing != m_session)
-                stopSession = true;
-            if (!m_audio.empty() && (!sink.inSession() || playing != m_session))
-                startSession = true;
-            playing = m_session;
-        }
-        if (stopSession) {
-            sink.endSession();
-            std::lock_guard lock(m_mutex);
-            m_silencedNs = nowNs();
-        }
-        if (startSession) {
-            sink.beginSession();
-            tailFlushed = false;
-        }
-
-        const qint64 room = sink.inSession() ? sink.writable() : 0;
-        chunk.clear();
-        due.clear();
-        bool idle = false;
-        int volume = 100;
-        {
-            std::lock_guard lock(m_mutex);
-            if (playing == m_session && room > 0 && !m_audio.empty()) {
-                const auto take = std::min<std::size_t>(std::size_t(room), m_audio.size());
-                chunk.assign(m_audio.begin(), m_audio.begin() + std::ptrdiff_t(take));
-                m_audio.erase(m_audio.begin(), m_audio.begin() + std::ptrdiff_t(take));
-                if (m_firstSampleNs == 0)
-                    m_firstSampleNs = nowNs();
-            }
-            volume = m_volume;
-            idle = m_audio.empty() && m_jobs.empty() && !m_synthesizing;
-        }
-        if (!chunk.empty()) {
-            m_spaceCv.notify_all();
-            if (volume < 100) {
-                for (auto &sample : chunk)
-                    sample = std::int16_t(int(sample) * volume / 100);
-            }
-            sink.write(chunk.data(), qint64(chunk.size()));
-            tailFlushed = false;
-        }
-        if (sink.inSession() && idle && !tailFlushed) {
-            sink.flushTail();
-            tailFlushed = true;
-        }
-
-        if (sink.inSession()) {
-            const qint64 heard = sink.played();
-            const std::int64_t now = nowNs();
-            std::lock_guard lock(m_mutex);
-            m_throughServer = sink.usingServer();
-            // Once everything is heard, words reported past the end are due too.
-            const bool allHeard = idle && heard >= sink.written();
-            while (playing == m_session && !m_markers.empty()
-                   && (m_markers.front().sample <= heard || allHeard)) {
-                // The word's first sample was heard this long ago.
-                const qint64 behind = std::max<qint64>(0, heard - m_markers.front().sample);
-                due.push_back({m_markers.front().position, now - behind * 1000000000 / m_sampleRate});
-                m_markers.pop_front();
-            }
-        }
-        for (const Due &word : due)
-            m_onWord(playing, word.position, word.heardAtNs);
-
-        sink.iterate(kPlayerTickUs);
-    }
-    sink.endSession();
+    std::lock_guard lock(m_queue.mutex);
+    m_queue.probe = probe;
 }

@@ -1,8 +1,6 @@
 #include "EspeakVoice.h"
 
 #include "EspeakEngine.h"
-#include "VolumeDialog.h"
-
 
 #include <algorithm>
 #include <cmath>
@@ -98,13 +96,4 @@ bool EspeakVoice::speakFrom(const QString &text, qsizetype from, int flags)
 bool EspeakVoice::IsUISupported(const QString &typeOfUI) const
 {
     return m_engine && typeOfUI == QLatin1String("AudioVolume");
-}
-
-void EspeakVoice::DisplayUI(QWidget *parent, const QString &title, const QString &typeOfUI)
-{
-    if (!IsUISupported(typeOfUI))
-        return;
-    VolumeDialog dialog(*this, parent);
-    dialog.setWindowTitle(title);
-    dialog.exec();
 }

@@ -30,7 +30,6 @@ public:
     int Volume() const override { return m_volume; }
     bool speakFrom(const QString &text, qsizetype from, int flags) override;
     bool IsUISupported(const QString &typeOfUI) const override;
-    void DisplayUI(QWidget *parent, const QString &title, const QString &typeOfUI) override;
 
     EspeakEngine *engine() const { return m_engine.get(); }
 

@@ -10,6 +10,10 @@
 SpeechReading::SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent)
     : QObject(parent), m_state(state), m_rtb(rtb), m_shell(shell)
 {
+    connect(&m_rtb, &RichTextView::textReady, this, [this] {
+        if (m_playWhenReady)
+            PlayFile();
+    });
 }
 
 void SpeechReading::setVoice(Voice *sp)
@@ -23,6 +27,12 @@ void SpeechReading::setVoice(Voice *sp)
 
 void SpeechReading::PlayFile()
 {
+    m_playWhenReady = m_rtb.isDecoding();
+    if (m_playWhenReady) {
+        if (m_sp)
+            m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+        return;
+    }
     const qint32 playPos = m_state.AppSettings.PlayPos;
     if (playPos < 1)
         return;   // no such position: nothing is cut, nothing spoken
@@ -42,6 +52,7 @@ void SpeechReading::PlayWav(const QString &text, qsizetype from)
 
 void SpeechReading::PlayStop()
 {
+    m_playWhenReady = false;
     if (m_sp)
         m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
     QCoreApplication::processEvents();
@@ -79,10 +90,9 @@ void SpeechReading::cmbLanguage_Click(int listIndex)
         m_sp->setVoice(voices[listIndex]);
 }
 
-void SpeechReading::labCaption_Click(const QString &caption)
+void SpeechReading::openVoicePackDownload()
 {
-    if (caption == kDownloadCaption)
-        m_shell.openUrl(downloadUrl());
+    m_shell.openUrl(downloadUrl());
 }
 
 QUrl SpeechReading::downloadUrl()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReaderState.h"
+#include "app/ReaderState.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,14 +18,14 @@ class SpeechReading : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString kDownloadCaption = QStringLiteral("中文男声语音包下载");
-
     SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent = nullptr);
 
     void setVoice(Voice *sp);
     Voice *voice() const { return m_sp; }
 
-    // Speaks the view's text from the one-based PlayPos to the end.
+    // Speaks the view's text from the one-based PlayPos to the end. While a
+    // new document still decodes, it is spoken as soon as its text is there
+    // (unless PlayStop comes first); the window does not wait for it.
     void PlayFile();
     // Replaces whatever is being spoken by text (from `from` on).
     void PlayWav(const QString &text, qsizetype from = 0);
@@ -36,8 +36,9 @@ public:
     void sp_Word(qint32 characterPosition);
     // The voice list's selection changed to listIndex (-1: none).
     void cmbLanguage_Click(int listIndex);
-    // The file-name label was clicked while showing caption.
-    void labCaption_Click(const QString &caption);
+    // Opens the voice-pack download in the browser (a click on the label
+    // while it shows the download link).
+    void openVoicePackDownload();
 
     static QUrl downloadUrl();
 
@@ -46,4 +47,5 @@ private:
     RichTextView &m_rtb;
     Shell &m_shell;
     QPointer<Voice> m_sp;
+    bool m_playWhenReady = false;
 };

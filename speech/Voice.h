@@ -4,8 +4,6 @@
 #include <QObject>
 #include <QString>
 
-class QWidget;
-
 // One installed voice, as the voice list enumerates it.
 struct VoiceToken {
     QString id;            // what the engine selects the voice by
@@ -47,8 +45,9 @@ public:
     // word positions are then counted from `from`.
     virtual bool speakFrom(const QString &text, qsizetype from, int flags) = 0;
 
+    // Whether a dialog of that type (only "AudioVolume") exists for the
+    // voice; the dialog itself is the window's (ui/VolumeDialog.h).
     virtual bool IsUISupported(const QString &typeOfUI) const = 0;
-    virtual void DisplayUI(QWidget *parent, const QString &title, const QString &typeOfUI) = 0;
 
 signals:
     // The word at characterPosition (zero-based UTF-16 offset into the text

@@ -1,16 +1,26 @@
-#include "fakes/TestFiles.h"
-#include "fakes/WindowHarness.h"
+// The toolbar commands, the reading-mode state machine and the tray menu,
+// through the real window with scripted dialogs and a fake voice.
+#include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
 #include "tray/PopupMenus.h"
+#include "tray/TrayIcon.h"
+#include "ui/CaptionLabel.h"
 #include "ui/ToolbarControls.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+using namespace ControlSet;
 
 namespace {
 
-enum { Prev = 0, Next = 1, Open = 2, Close = 3, AutoTurn = 4, Font = 5, Speech = 6, Volume = 7 };
+enum class Mode { Idle, Reading, Turning };
+constexpr int kTrayToggle = 100;   // not a button: the tray menu's 语音阅读
 
 QString chapter()
 {
@@ -24,436 +34,452 @@ struct Reader : WindowHarness {
     Reader()
     {
         doc = file("a.txt");
-        writeFile(doc, gb18030(chapter()));
-        start();
+        ready = writeFile(doc, gb18030(chapter())) && start();
     }
-    frmMain &w() { return *window; }
-    void click(int index) { QTest::mouseClick(window->img[size_t(index)], Qt::LeftButton); }
-    int border(int index) { return window->img[size_t(index)]->BorderStyle(); }
-    qint16 reading() { return window->state.ReadingFlag; }
-    qint16 turning() { return window->state.AutoTurnFlag; }
-    void openDoc()
+    void click(int command)
+    {
+        if (command == kTrayToggle) {
+            dialogs.menuChoices.prepend(ReadAloud);
+            tray.click(NotifyArea::WM_RBUTTONDOWN);
+        } else {
+            w().img[size_t(command)]->click();
+        }
+    }
+    int border(int index) { return w().img[size_t(index)]->BorderStyle(); }
+    Mode mode()
+    {
+        const bool reading = w().state.ReadingFlag == 1;
+        const bool turning = w().state.AutoTurnFlag == 1;
+        return reading ? (turning ? Mode(-1) : Mode::Reading) : turning ? Mode::Turning : Mode::Idle;
+    }
+    bool enter(Mode m)
     {
         dialogs.files = {doc};
-        click(Open);
-        QTRY_VERIFY(!window->rtb->isLoading());
-    }
-    // Idle -> Reading at speed 5.
-    void startReading()
-    {
+        click(OpenFile);
         dialogs.menuChoices = {5};
-        click(Speech);
-        QCOMPARE(reading(), qint16(1));
-    }
-    void startTurning(qint16 seconds = 2)
-    {
-        dialogs.menuChoices = {seconds};
-        click(AutoTurn);
-        QCOMPARE(turning(), qint16(1));
+        if (m != Mode::Idle)
+            click(m == Mode::Reading ? SpeechToggle : AutoTurn);
+        return mode() == m;
     }
     QString doc;
+    bool ready = false;
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Mode)
 
 class TestCommands : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void menusListTheirValues();
-    void pagingMovesOnlyTheView();
-    void openAndCloseAFile();
-    void readingModeStateMachine_data();
-    void readingModeStateMachine();
+    void menuItems_data();
+    void menuItems();
+    void stateMachine_data();
+    void stateMachine();
+    void nestedEvents_data();
+    void nestedEvents();
+    void switchesReportTheirModeAtOnce();
     void readingFollowsTheSpokenWord();
+    void pagingAndTurningMoveOnlyTheView();
+    void openCloseAndDrop();
     void pressedLook();
-    void dropOpensTheFirstFile();
     void fontSizeAndVolumeDialog();
-    void trayMenuCommands();
+    void trayMessages_data();
+    void trayMessages();
+    void exitThroughTheTray();
 };
 
-void TestCommands::menusListTheirValues()
+void TestCommands::menuItems_data()
 {
+    QTest::addColumn<QList<MenuItem>>("items");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("lastId");
+    QTest::addColumn<int>("checked");   // position of the check mark, -1 none
     using namespace PopupMenuItems;
-    const QList<MenuItem> speed = readSpeed(7);
-    QCOMPARE(speed.size(), 10);
-    QCOMPARE(speed.first().label, QString("语音阅读速度1"));
-    QCOMPARE(speed.last().label, QString("语音阅读速度10"));
-    QCOMPARE(speed.last().id, qint16(10));
-    QVERIFY(speed[6].checked);
-    QCOMPARE(std::count_if(speed.begin(), speed.end(), [](auto &i) { return i.checked; }), 1);
-    // A value the menu does not offer marks nothing.
-    for (qint16 odd : {qint16(0), qint16(11), qint16(99)}) {
-        const QList<MenuItem> items = readSpeed(odd);
-        QVERIFY(std::none_of(items.begin(), items.end(), [](auto &i) { return i.checked; }));
+    QTest::newRow("speed 7") << readSpeed(7) << "语音阅读速度1" << "语音阅读速度10" << 10 << 6;
+    QTest::newRow("speed 0") << readSpeed(0) << "语音阅读速度1" << "语音阅读速度10" << 10 << -1;
+    QTest::newRow("speed 11") << readSpeed(11) << "语音阅读速度1" << "语音阅读速度10" << 10 << -1;
+    QTest::newRow("interval 3") << autoPage(3) << "自动翻页速度1行1秒" << "自动翻页速度1行10秒" << 10 << 2;
+    QTest::newRow("font 9") << fontSize(9) << "字体大小10" << "字体大小30" << 30 << -1;
+    QTest::newRow("font 36") << fontSize(36) << "字体大小10" << "字体大小30" << 30 << -1;
+    QTest::newRow("tray reading") << tray(1) << "显示窗口" << "退出程序" << int(ExitProgram) << 2;
+    QTest::newRow("tray idle") << tray(0) << "显示窗口" << "退出程序" << int(ExitProgram) << -1;
+}
+
+void TestCommands::menuItems()
+{
+    QFETCH(QList<MenuItem>, items);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(int, lastId);
+    QFETCH(int, checked);
+    QCOMPARE(items.first().label, first);
+    QCOMPARE(items.last().label, last);
+    QCOMPARE(items.last().id, qint16(lastId));
+    QCOMPARE(items.last().id - items.first().id + 1, items.size());
+    QList<int> marks;
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].checked)
+            marks << i;
     }
-    const QList<MenuItem> page = autoPage(3);
-    QCOMPARE(page.first().label, QString("自动翻页速度1行1秒"));
-    QCOMPARE(page.last().label, QString("自动翻页速度1行10秒"));
-    QVERIFY(page[2].checked);
-    const QList<MenuItem> fonts = fontSize(9);
-    QCOMPARE(fonts.size(), 21);
-    QCOMPARE(fonts.first().label, QString("字体大小10"));
-    QCOMPARE(fonts.first().id, qint16(10));
-    QCOMPARE(fonts.last().label, QString("字体大小30"));
-    QVERIFY(std::none_of(fonts.begin(), fonts.end(), [](auto &i) { return i.checked; }));
-    const QList<MenuItem> trayOn = tray(1);
-    QCOMPARE(trayOn.size(), 4);
-    QCOMPARE(trayOn[0].label, QString("显示窗口"));
-    QCOMPARE(trayOn[3].label, QString("退出程序"));
-    QVERIFY(trayOn[2].checked);
-    QVERIFY(!tray(0)[2].checked);
-
-    // The Qt filter of the open dialog.
-    QCOMPARE(toQtNameFilters("文本文件|*.txt|所有文件|*.*"),
-             QStringList({"文本文件 (*.txt)", "所有文件 (*)"}));
+    QCOMPARE(marks, checked < 0 ? QList<int>{} : QList<int>{checked});
 }
 
-void TestCommands::pagingMovesOnlyTheView()
-{
-    Reader r;
-    // No document: nothing happens.
-    r.click(Next);
-    r.click(Prev);
-    QCOMPARE(r.w().rtb->verticalScrollBar()->value(), 0);
-
-    r.openDoc();
-    r.w().rtb->setSelStart(3);
-    QScrollBar *bar = r.w().rtb->verticalScrollBar();
-    r.click(Next);
-    const int paged = bar->value();
-    QVERIFY(paged > 0);
-    QTest::keyClick(r.w().rtb, Qt::Key_Space, Qt::ControlModifier);
-    QVERIFY(bar->value() > paged);
-    r.click(Prev);
-    QVERIFY(bar->value() < bar->maximum());
-    QCOMPARE(r.w().rtb->SelStart(), 3);
-    QCOMPARE(r.border(Next), 0);
-
-    // Automatic page turning: each tick is one line; the caret stays.
-    r.startTurning(10);
-    QCOMPARE(r.w().timScroll->interval(), 10000);
-    const int before = bar->value();
-    QVERIFY(QMetaObject::invokeMethod(r.w().timScroll, "timeout"));
-    QCOMPARE(bar->value(), before + 1);
-    QCOMPARE(r.w().rtb->SelStart(), 3);
-    r.click(AutoTurn);
-    r.startTurning(1);
-    QCOMPARE(r.w().timScroll->interval(), 1000);
-}
-
-void TestCommands::openAndCloseAFile()
-{
-    Reader r;
-    // Cancelled: nothing changes, a running mode goes on.
-    r.startTurning();
-    r.click(Open);
-    QCOMPARE(r.dialogs.filters.last(), QString("文本文件|*.txt|所有文件|*.*"));
-    QCOMPARE(r.turning(), qint16(1));
-    QCOMPARE(r.w().labCaption->text(), QString("中文男声语音包下载"));
-
-    r.openDoc();
-    QCOMPARE(r.turning(), qint16(0));
-    QCOMPARE(r.border(AutoTurn), 0);
-    QVERIFY(!r.w().timScroll->isActive());
-    QCOMPARE(r.w().rtb->Text(), chapter());
-    QCOMPARE(r.w().labCaption->text(), r.doc);
-    QCOMPARE(r.w().state.AppSettings.ReadFileName, r.doc);
-    QCOMPARE(r.w().state.AppSettings.PlayPos, 1);
-    QCOMPARE(r.w().rtb->SelStart(), 0);
-
-    // Opening while reading stops the voice; the new file is not read.
-    r.startReading();
-    const int speaks = r.voice->speaks.size();
-    r.openDoc();
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(r.border(Speech), 0);
-    QCOMPARE(r.voice->speaks.size(), speaks + 1);
-    QCOMPARE(r.voice->speaks.last().flags, 2);
-
-    // A file that cannot be read: the old text stays, the rest goes on.
-    r.dialogs.files = {r.file("missing.txt")};
-    r.click(Open);
-    QCOMPARE(r.w().rtb->Text(), chapter());
-    QCOMPARE(r.w().labCaption->text(), r.file("missing.txt"));
-
-    // Close: empty view, the download link back, the name kept for next time.
-    r.openDoc();
-    r.w().rtb->setSelStart(40);
-    r.startReading();
-    r.click(Close);
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(r.w().rtb->Text(), QString());
-    QCOMPARE(r.w().labCaption->text(), QString("中文男声语音包下载"));
-    QCOMPARE(r.w().state.AppSettings.ReadFileName, r.doc);
-    r.w().SetSetup();
-    QVERIFY(readFile(r.configPath()).contains("PlayPos=0\n"));
-    // Only now does the label open the download.
-    QTest::mouseClick(r.w().labCaption, Qt::LeftButton);
-    QCOMPARE(r.shell.opened.size(), 1);
-    QVERIFY(r.shell.opened[0].toString().endsWith("/download/speechSDK/SDK/5.1/WXP/EN-US/speechsdk51LangPack.exe"));
-    r.openDoc();
-    QTest::mouseClick(r.w().labCaption, Qt::LeftButton);
-    QCOMPARE(r.shell.opened.size(), 1);
-}
-
-enum class Mode { Idle, Reading, Turning };
-
-void TestCommands::readingModeStateMachine_data()
+void TestCommands::stateMachine_data()
 {
     QTest::addColumn<Mode>("from");
-    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("command");
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<QList<qint16>>("menu");
     QTest::addColumn<Mode>("to");
     using M = Mode;
-    QTest::newRow("idle, read, speed chosen") << M::Idle << int(Speech) << QList<bool>{} << QList<qint16>{5} << M::Reading;
-    QTest::newRow("idle, turn, interval chosen") << M::Idle << int(AutoTurn) << QList<bool>{} << QList<qint16>{2} << M::Turning;
-    QTest::newRow("idle, read, menu dismissed") << M::Idle << int(Speech) << QList<bool>{} << QList<qint16>{} << M::Idle;
-    QTest::newRow("idle, turn, menu dismissed") << M::Idle << int(AutoTurn) << QList<bool>{} << QList<qint16>{} << M::Idle;
-    QTest::newRow("reading, read") << M::Reading << int(Speech) << QList<bool>{} << QList<qint16>{} << M::Idle;
-    QTest::newRow("reading, turn, OK, interval") << M::Reading << int(AutoTurn) << QList<bool>{true} << QList<qint16>{4} << M::Turning;
-    QTest::newRow("reading, turn, OK, dismissed") << M::Reading << int(AutoTurn) << QList<bool>{true} << QList<qint16>{} << M::Idle;
-    QTest::newRow("reading, turn, no") << M::Reading << int(AutoTurn) << QList<bool>{false} << QList<qint16>{4} << M::Reading;
-    QTest::newRow("turning, turn") << M::Turning << int(AutoTurn) << QList<bool>{} << QList<qint16>{} << M::Idle;
-    QTest::newRow("turning, read, OK, speed") << M::Turning << int(Speech) << QList<bool>{true} << QList<qint16>{9} << M::Reading;
-    QTest::newRow("turning, read, OK, dismissed") << M::Turning << int(Speech) << QList<bool>{true} << QList<qint16>{} << M::Idle;
-    QTest::newRow("turning, read, no") << M::Turning << int(Speech) << QList<bool>{false} << QList<qint16>{9} << M::Turning;
-    QTest::newRow("reading, close") << M::Reading << int(Close) << QList<bool>{} << QList<qint16>{} << M::Idle;
-    QTest::newRow("turning, close") << M::Turning << int(Close) << QList<bool>{} << QList<qint16>{} << M::Idle;
-    QTest::newRow("reading, next page") << M::Reading << int(Next) << QList<bool>{} << QList<qint16>{} << M::Reading;
-    QTest::newRow("turning, font size") << M::Turning << int(Font) << QList<bool>{} << QList<qint16>{} << M::Turning;
+    using A = QList<bool>;
+    using C = QList<qint16>;
+    QTest::newRow("idle, read, speed") << M::Idle << int(SpeechToggle) << A{} << C{5} << M::Reading;
+    QTest::newRow("idle, turn, interval") << M::Idle << int(AutoTurn) << A{} << C{2} << M::Turning;
+    QTest::newRow("idle, read, dismissed") << M::Idle << int(SpeechToggle) << A{} << C{} << M::Idle;
+    QTest::newRow("idle, turn, dismissed") << M::Idle << int(AutoTurn) << A{} << C{} << M::Idle;
+    QTest::newRow("reading, read") << M::Reading << int(SpeechToggle) << A{} << C{} << M::Idle;
+    QTest::newRow("reading, turn, OK") << M::Reading << int(AutoTurn) << A{true} << C{4} << M::Turning;
+    QTest::newRow("reading, turn, OK, dismissed") << M::Reading << int(AutoTurn) << A{true} << C{} << M::Idle;
+    QTest::newRow("reading, turn, no") << M::Reading << int(AutoTurn) << A{false} << C{4} << M::Reading;
+    QTest::newRow("turning, turn") << M::Turning << int(AutoTurn) << A{} << C{} << M::Idle;
+    QTest::newRow("turning, read, OK") << M::Turning << int(SpeechToggle) << A{true} << C{9} << M::Reading;
+    QTest::newRow("turning, read, OK, dismissed") << M::Turning << int(SpeechToggle) << A{true} << C{} << M::Idle;
+    QTest::newRow("turning, read, no") << M::Turning << int(SpeechToggle) << A{false} << C{9} << M::Turning;
+    QTest::newRow("reading, close") << M::Reading << int(CloseFile) << A{} << C{} << M::Idle;
+    QTest::newRow("turning, close") << M::Turning << int(CloseFile) << A{} << C{} << M::Idle;
+    QTest::newRow("reading, tray") << M::Reading << kTrayToggle << A{} << C{} << M::Idle;
+    QTest::newRow("turning, tray") << M::Turning << kTrayToggle << A{} << C{} << M::Reading;
+    QTest::newRow("idle, tray") << M::Idle << kTrayToggle << A{} << C{} << M::Reading;
+    QTest::newRow("reading, next page") << M::Reading << int(NextPage) << A{} << C{} << M::Reading;
+    QTest::newRow("turning, font size") << M::Turning << int(FontSize) << A{} << C{} << M::Turning;
 }
 
-void TestCommands::readingModeStateMachine()
+void TestCommands::stateMachine()
 {
     QFETCH(Mode, from);
-    QFETCH(int, button);
+    QFETCH(int, command);
     QFETCH(QList<bool>, answers);
     QFETCH(QList<qint16>, menu);
     QFETCH(Mode, to);
     Reader r;
-    r.openDoc();
-    if (from == Mode::Reading)
-        r.startReading();
-    if (from == Mode::Turning)
-        r.startTurning();
-    const int questions = r.dialogs.questionsAsked.size();
-    const int menus = r.dialogs.menusShown.size();
+    QVERIFY(r.ready && r.enter(from));
+    const qsizetype questions = r.dialogs.asked.size();
+    const qsizetype menus = r.dialogs.menus.size();
+    const qint16 rate = r.w().state.AppSettings.PlayRate;
     r.dialogs.answers = answers;
     r.dialogs.menuChoices = menu;
-    r.click(button);
-    // The flags, the frames and the timer agree with the state.
-    QCOMPARE(r.reading(), qint16(to == Mode::Reading));
-    QCOMPARE(r.turning(), qint16(to == Mode::Turning));
-    QCOMPARE(r.border(Speech), int(to == Mode::Reading));
+    r.click(command);
+    QCOMPARE(r.mode(), to);
+    // The frames and the timer agree with the flags.
+    QCOMPARE(r.border(SpeechToggle), int(to == Mode::Reading));
     QCOMPARE(r.border(AutoTurn), int(to == Mode::Turning));
     QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
     // A question only when one mode gives way to the other; "no" ends the
-    // command before its menu.
-    QCOMPARE(r.dialogs.questionsAsked.size() - questions, int(answers.size()));
-    if (!answers.isEmpty()) {
-        QCOMPARE(r.dialogs.titles.last(), QStringLiteral("提示"));
-        QCOMPARE(r.dialogs.questionsAsked.last(),
-                 button == AutoTurn ? QStringLiteral("如果要自动翻页,将会停止语音阅读,您确定吗?")
-                                    : QStringLiteral("如果要语音阅读,将会停止自动翻页,您确定吗?"));
-        QCOMPARE(r.dialogs.menusShown.size() - menus, answers.first() ? 1 : 0);
-    }
-    if (to == Mode::Turning && from != Mode::Turning) {
-        QCOMPARE(r.w().state.AppSettings.AutoRate, menu.first());
+    // command before its menu; the tray asks nothing and keeps the rate.
+    QCOMPARE(r.dialogs.asked.size() - questions, answers.size());
+    if (!answers.isEmpty())
+        QCOMPARE(r.dialogs.menus.size() - menus, answers.first() ? 1 : 0);
+    if (command == kTrayToggle)
+        QCOMPARE(r.w().state.AppSettings.PlayRate, rate);
+    if (to != from && to == Mode::Turning)
         QCOMPARE(r.w().timScroll->interval(), menu.first() * 1000);
-    }
-    if (to == Mode::Reading && from != Mode::Reading) {
-        QCOMPARE(r.w().state.AppSettings.PlayRate, menu.first());
+    if (to != from && to == Mode::Reading && command == SpeechToggle)
         QCOMPARE(r.voice->Rate(), int(menu.first()));
+}
+
+// Events that run inside a command's waits: a word of the voice or a
+// page-turn tick, in PlayStop's pass of pending events, in a question box
+// or in a menu.
+void TestCommands::nestedEvents_data()
+{
+    QTest::addColumn<Mode>("from");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QString>("during");   // "stop", "question", "menu"
+    QTest::addColumn<bool>("takesEffect"); // the word moves the caret, the tick scrolls
+    using M = Mode;
+    using A = QList<bool>;
+    QTest::newRow("stop reading: word pending stays") << M::Reading << int(SpeechToggle) << A{} << "stop" << false;
+    QTest::newRow("turning instead: word pending stays") << M::Reading << int(AutoTurn) << A{true} << "stop" << false;
+    QTest::newRow("tray stop: word pending stays") << M::Reading << kTrayToggle << A{} << "stop" << false;
+    QTest::newRow("close: word pending still moves") << M::Reading << int(CloseFile) << A{} << "stop" << true;
+    QTest::newRow("open: word pending still moves") << M::Reading << int(OpenFile) << A{} << "stop" << true;
+    QTest::newRow("word in the question moves") << M::Reading << int(AutoTurn) << A{false} << "question" << true;
+    QTest::newRow("word in the interval menu stays") << M::Reading << int(AutoTurn) << A{true} << "menu" << false;
+    QTest::newRow("word in the speed menu stays") << M::Idle << int(SpeechToggle) << A{} << "menu" << false;
+    QTest::newRow("tick in the question scrolls") << M::Turning << int(SpeechToggle) << A{false} << "question" << true;
+    QTest::newRow("no tick in the speed menu") << M::Turning << int(SpeechToggle) << A{true} << "menu" << false;
+    QTest::newRow("tick in the tray menu scrolls") << M::Turning << kTrayToggle << A{} << "menu" << true;
+}
+
+void TestCommands::nestedEvents()
+{
+    QFETCH(Mode, from);
+    QFETCH(int, command);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QString, during);
+    QFETCH(bool, takesEffect);
+    Reader r;
+    QVERIFY(r.ready && r.enter(from));
+    r.w().rtb->setSelStart(100);
+    r.w().state.AppSettings.PlayPos = 101;
+    QScrollBar *bar = r.w().rtb->verticalScrollBar();
+    const int top = bar->value();
+    QList<qint32> carets;
+    connect(r.w().rtb, &QPlainTextEdit::cursorPositionChanged, this,
+            [&] { carets << r.w().rtb->SelStart(); });
+    // As the event loop would deliver them at that moment.
+    const auto word = [&] { r.voice->emitWord(7); };
+    const auto tick = [&] {
+        if (r.w().timScroll->isActive())
+            QMetaObject::invokeMethod(r.w().timScroll, "timeout");
+    };
+    const auto event = from == Mode::Turning ? std::function<void()>(tick) : word;
+    r.dialogs.answers = answers;
+    if (during == "stop") {
+        r.dialogs.files = {r.doc};
+        QTimer::singleShot(0, r.voice, word);   // pending: handled in PlayStop's pass
+    } else if (during == "question") {
+        r.dialogs.duringWait = event;
+    } else {
+        // The menu's wait comes after the question's, if any.
+        r.dialogs.duringWait = answers.isEmpty() ? event : [&] { r.dialogs.duringWait = event; };
     }
+    r.click(command);
+    QCOMPARE(carets.contains(107), takesEffect && from != Mode::Turning);
+    QCOMPARE(bar->value() > top, takesEffect && from == Mode::Turning);
+}
+
+void TestCommands::switchesReportTheirModeAtOnce()
+{
+    // While the interval menu is open, speech reading has already stopped:
+    // its switch no longer says "checked".
+    QAccessible::setActive(true);
+    Reader r;
+    QVERIFY(r.ready && r.enter(Mode::Reading));
+    QAccessibleInterface *reading = QAccessible::queryAccessibleInterface(r.w().img[SpeechToggle]);
+    QVERIFY(reading->state().checked);
+    bool checkedInMenu = true;
+    r.dialogs.answers = {true};
+    r.dialogs.menuChoices = {2};
+    r.dialogs.duringWait = [&] { r.dialogs.duringWait = [&] { checkedInMenu = reading->state().checked; }; };
+    r.click(AutoTurn);
+    QVERIFY(!checkedInMenu);
+    QVERIFY(!reading->state().checked);
+    QVERIFY(QAccessible::queryAccessibleInterface(r.w().img[AutoTurn])->state().checked);
 }
 
 void TestCommands::readingFollowsTheSpokenWord()
 {
     Reader r;
-    r.openDoc();
+    QVERIFY(r.ready && r.enter(Mode::Idle));
     RichTextView *rtb = r.w().rtb;
+    r.dialogs.menuChoices = {5, 5, 5};
     rtb->setSelStart(10);
-    r.startReading();
+    r.click(SpeechToggle);
     QCOMPARE(r.w().state.AppSettings.PlayPos, 11);
-    // Purge first, then the text from the caret on.
-    QCOMPARE(r.voice->speaks.size(), 3);   // load silence, purge, text
-    QCOMPARE(r.voice->speaks[1].flags, 2);
-    QCOMPARE(r.voice->speaks[2].flags, 1);
-    QCOMPARE(r.voice->speaks[2].text, chapter().mid(10));
-    // Each word moves the caret to it, also back from where the user put it.
+    QCOMPARE(r.voice->spoken.last().text, chapter().mid(10));
+    QCOMPARE(r.voice->spoken.last().flags, Voice::SVSFlagsAsync);
+    QCOMPARE(r.voice->spoken[r.voice->spoken.size() - 2].flags, Voice::SVSFPurgeBeforeSpeak);
+    // Each word puts the caret on it, also back from where the user put it.
     r.voice->emitWord(0);
     QCOMPARE(rtb->SelStart(), 10);
     rtb->setSelStart(2000);
     r.voice->emitWord(7);
     QCOMPARE(rtb->SelStart(), 17);
-    // Stopped: words that still arrive do not move the caret; the next start
-    // is at the interrupted word.
-    r.click(Speech);
+    // Stopped: late words do nothing; the next start is at the word.
+    r.click(SpeechToggle);
     r.voice->emitWord(30);
     QCOMPARE(rtb->SelStart(), 17);
-    r.startReading();
-    QCOMPARE(r.voice->speaks.last().text, chapter().mid(17));
-    // The end of the text is not the end of reading.
+    r.click(SpeechToggle);
+    QCOMPARE(r.voice->spoken.last().text, chapter().mid(17));
+    // The end of the text does not end reading; a caret at the end reads
+    // nothing and stays "on".
     r.voice->emitWord(qint32(chapter().size()) - 18);
-    QCOMPARE(r.reading(), qint16(1));
-    QCOMPARE(r.border(Speech), 1);
-
-    // A caret at the very end speaks nothing but still reads "on".
-    r.click(Speech);
+    QCOMPARE(r.mode(), Mode::Reading);
+    r.click(SpeechToggle);
     rtb->setSelStart(qint32(chapter().size()));
-    r.startReading();
-    QCOMPARE(r.voice->speaks.last().text, QString());
-    QCOMPARE(r.border(Speech), 1);
+    r.click(SpeechToggle);
+    QCOMPARE(r.voice->spoken.last().text, QString());
+    QCOMPARE(r.border(SpeechToggle), 1);
+}
+
+void TestCommands::pagingAndTurningMoveOnlyTheView()
+{
+    Reader r;
+    QVERIFY(r.ready);
+    r.click(NextPage);   // no document: nothing at all
+    QCOMPARE(r.w().rtb->verticalScrollBar()->value(), 0);
+    QVERIFY(r.enter(Mode::Idle));
+    r.w().rtb->setSelStart(3);
+    QScrollBar *bar = r.w().rtb->verticalScrollBar();
+    r.click(NextPage);
+    const int paged = bar->value();
+    QVERIFY(paged > 0);
+    QTest::keyClick(r.w().rtb, Qt::Key_Space, Qt::ControlModifier);
+    QVERIFY(bar->value() > paged);
+    r.click(PreviousPage);
+    QVERIFY(bar->value() < bar->maximum());
+    r.dialogs.menuChoices = {10};
+    r.click(AutoTurn);
+    const int before = bar->value();
+    QMetaObject::invokeMethod(r.w().timScroll, "timeout");
+    QCOMPARE(bar->value(), before + 1);
+    QCOMPARE(r.w().rtb->SelStart(), 3);
+}
+
+void TestCommands::openCloseAndDrop()
+{
+    Reader r;
+    QVERIFY(r.ready && r.enter(Mode::Turning));
+    // Cancelled: nothing changes, the mode goes on.
+    r.click(OpenFile);
+    QCOMPARE(r.dialogs.filters.last(), QString("文本文件|*.txt|所有文件|*.*"));
+    QCOMPARE(r.mode(), Mode::Turning);
+    // A file that cannot be read: the old text stays, the rest goes on.
+    r.dialogs.files = {r.file("missing.txt")};
+    r.click(OpenFile);
+    QCOMPARE(r.w().rtb->Text(), chapter());
+    QCOMPARE(r.w().labCaption->text(), r.file("missing.txt"));
+    QCOMPARE(r.w().state.AppSettings.PlayPos, 1);
+    QCOMPARE(r.mode(), Mode::Idle);
+
+    // Close: empty view, download link, the name kept for the next start.
+    QVERIFY(r.enter(Mode::Reading));
+    r.click(CloseFile);
+    QCOMPARE(r.w().rtb->Text(), QString());
+    QVERIFY(r.w().labCaption->showsDownloadLink());
+    QCOMPARE(r.w().state.AppSettings.ReadFileName, r.doc);
+    QTest::mouseClick(r.w().labCaption, Qt::LeftButton);
+    QCOMPARE(r.shell.opened.size(), 1);
+    QVERIFY(r.shell.opened[0].path().endsWith("/speechSDK/SDK/5.1/WXP/EN-US/speechsdk51LangPack.exe"));
+
+    // A drop opens the first file, only on the open button; web addresses
+    // and drops without files are refused there.
+    const QString second = r.file("b.txt");
+    QVERIFY(writeFile(second, "second"));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(second), QUrl::fromLocalFile(r.doc), QUrl("https://x.org/a")});
+    QMimeData web;
+    web.setUrls({QUrl("https://x.org/a.txt")});
+    for (auto [target, data, accepted] : {std::tuple(CloseFile, &files, false),
+                                          std::tuple(OpenFile, &web, false),
+                                          std::tuple(OpenFile, &files, true)}) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(r.w().img[size_t(target)], &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+    }
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(r.w().img[OpenFile], &drop);
+    QCOMPARE(r.w().rtb->Text(), QString("second"));
+    QCOMPARE(r.w().labCaption->text(), second);
+    QTest::mouseClick(r.w().labCaption, Qt::LeftButton);
+    QCOMPARE(r.shell.opened.size(), 1);
 }
 
 void TestCommands::pressedLook()
 {
     Reader r;
-    ToolbarImage *next = r.w().img[Next];
+    QVERIFY(r.ready && r.enter(Mode::Reading));
+    ToolbarImage *next = r.w().img[NextPage];
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
         QTest::mousePress(next, button);
         QCOMPARE(next->BorderStyle(), 1);
         QTest::mouseRelease(next, button);
         QCOMPARE(next->BorderStyle(), 0);
     }
-    // A press and a release outside: no click, so a running mode keeps on
-    // without its frame; the next click switches it off.
-    r.openDoc();
-    r.startReading();
-    ToolbarImage *speech = r.w().img[Speech];
+    // Pressed and released outside: no click; the mode goes on unframed.
+    ToolbarImage *speech = r.w().img[SpeechToggle];
     QTest::mousePress(speech, Qt::LeftButton);
     QTest::mouseRelease(speech, Qt::LeftButton, {}, QPoint(-20, -20));
     QCOMPARE(speech->BorderStyle(), 0);
-    QCOMPARE(r.reading(), qint16(1));
-    r.click(Speech);
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(speech->BorderStyle(), 0);
-}
-
-void TestCommands::dropOpensTheFirstFile()
-{
-    Reader r;
-    const QString second = r.file("b.txt");
-    writeFile(second, "second");
-    r.startReading();
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(r.doc), QUrl::fromLocalFile(second),
-                  QUrl("https://example.com/x.txt")});
-    // Only the open-file button takes it.
-    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(r.w().img[Close], &refused);
-    QVERIFY(!refused.isAccepted());
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(r.w().img[Open], &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(r.w().img[Open], &drop);
-    QTRY_VERIFY(!r.w().rtb->isLoading());
-    QCOMPARE(r.w().rtb->Text(), chapter());
-    QCOMPARE(r.w().labCaption->text(), r.doc);
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(r.w().state.AppSettings.PlayPos, 1);
-
-    // Web addresses alone are not files: refused, nothing changes.
-    QMimeData web;
-    web.setUrls({QUrl("https://example.com/x.txt")});
-    QDragEnterEvent webEnter(QPoint(5, 5), Qt::CopyAction, &web, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(r.w().img[Open], &webEnter);
-    QVERIFY(!webEnter.isAccepted());
-    // A folder dropped: it cannot load, the text stays.
-    QMimeData folder;
-    folder.setUrls({QUrl::fromLocalFile(r.dir.path())});
-    QDropEvent folderDrop(QPointF(5, 5), Qt::CopyAction, &folder, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(r.w().img[Open], &folderDrop);
-    QCOMPARE(r.w().rtb->Text(), chapter());
+    QCOMPARE(r.mode(), Mode::Reading);
+    QTest::mouseClick(speech, Qt::LeftButton);
+    QCOMPARE(r.mode(), Mode::Idle);
 }
 
 void TestCommands::fontSizeAndVolumeDialog()
 {
     Reader r;
-    r.click(Font);
-    QCOMPARE(r.dialogs.menusShown.last()[0].label, QString("字体大小10"));
-    QVERIFY(r.dialogs.menusShown.last()[0].checked);
+    QVERIFY(r.ready);
+    r.click(FontSize);
     QCOMPARE(r.w().rtb->font().pointSize(), 10);
     r.dialogs.menuChoices = {24};
-    r.click(Font);
+    r.click(FontSize);
     QCOMPARE(r.w().state.AppSettings.FontSizes, qint16(24));
     QCOMPARE(r.w().rtb->font().pointSize(), 24);
 
-    r.click(Volume);
-    QCOMPARE(r.voice->displayedTitles, QStringList{"My App's Sound Levels"});
-    r.voice->volumeUi = false;
-    r.click(Volume);
-    QCOMPARE(r.voice->displayedTitles.size(), 1);
+    QStringList shown;
+    const auto closeDialog = [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            shown << dialog->windowTitle();
+            dialog->close();
+        }
+    };
+    QTimer::singleShot(0, this, closeDialog);
+    r.click(SpeechSettings);
+    r.voice->volumeUi = false;   // a voice without the dialog: nothing opens
+    QTimer::singleShot(0, this, closeDialog);
+    r.click(SpeechSettings);
+    QTest::qWait(10);
+    QCOMPARE(shown, QStringList{"My App's Sound Levels"});
 }
 
-void TestCommands::trayMenuCommands()
+void TestCommands::trayMessages_data()
+{
+    QTest::addColumn<bool>("shownBefore");
+    QTest::addColumn<int>("message");
+    QTest::addColumn<qint16>("menuChoice");
+    QTest::addColumn<bool>("shownAfter");
+    QTest::newRow("left release hides") << true << NotifyArea::WM_LBUTTONUP << qint16(0) << false;
+    QTest::newRow("left release shows") << false << NotifyArea::WM_LBUTTONUP << qint16(0) << true;
+    QTest::newRow("double click does nothing") << false << NotifyArea::WM_LBUTTONDBLCLK << qint16(0) << false;
+    QTest::newRow("middle does nothing") << true << NotifyArea::WM_MBUTTONUP << qint16(0) << true;
+    QTest::newRow("menu: show") << false << NotifyArea::WM_RBUTTONDOWN << qint16(ShowWindow) << true;
+    QTest::newRow("menu: show when shown") << true << NotifyArea::WM_RBUTTONDOWN << qint16(ShowWindow) << true;
+    QTest::newRow("menu: hide") << true << NotifyArea::WM_RBUTTONDOWN << qint16(HideWindow) << false;
+    QTest::newRow("menu dismissed") << true << NotifyArea::WM_RBUTTONDOWN << qint16(0) << true;
+}
+
+void TestCommands::trayMessages()
+{
+    QFETCH(bool, shownBefore);
+    QFETCH(int, message);
+    QFETCH(qint16, menuChoice);
+    QFETCH(bool, shownAfter);
+    Reader r;
+    QVERIFY(r.ready && r.enter(Mode::Turning));
+    r.w().setVisible(shownBefore);
+    r.dialogs.menuChoices = {menuChoice};
+    r.tray.click(message);
+    QCOMPARE(r.w().isVisible(), shownAfter);
+    QCOMPARE(r.dialogs.menus.size(), message == NotifyArea::WM_RBUTTONDOWN ? 2 : 1);
+    QCOMPARE(r.mode(), Mode::Turning);   // hiding never stops a mode
+}
+
+void TestCommands::exitThroughTheTray()
 {
     Reader r;
-    r.openDoc();
-    r.w().rtb->setSelStart(25);
-    // "语音阅读" from the tray: from Turning straight to Reading, no question,
-    // no speed menu, the rate as it is.
-    r.startTurning();
-    const int menus = r.dialogs.menusShown.size();
-    r.dialogs.menuChoices = {3};
-    r.tray.click(0x0204);
-    QCOMPARE(r.dialogs.menusShown.size(), menus + 1);
-    QVERIFY(!r.dialogs.menusShown.last()[2].checked);
-    QCOMPARE(r.reading(), qint16(1));
-    QCOMPARE(r.turning(), qint16(0));
-    QCOMPARE(r.border(Speech), 1);
-    QCOMPARE(r.border(AutoTurn), 0);
-    QCOMPARE(r.w().state.AppSettings.PlayPos, 26);
-    QCOMPARE(r.voice->speaks.last().text, chapter().mid(25));
-    QVERIFY(r.dialogs.questionsAsked.isEmpty());
-    // Its check mark follows the flag; choosing it again stops.
-    r.dialogs.menuChoices = {3};
-    r.tray.click(0x0204);
-    QVERIFY(r.dialogs.menusShown.last()[2].checked);
-    QCOMPARE(r.reading(), qint16(0));
-    QCOMPARE(r.border(Speech), 0);
-
-    // Left click hides and shows; other messages do nothing.
-    r.tray.click(0x0202);
-    QVERIFY(!r.w().isVisible());
-    r.tray.click(0x0203);
-    r.tray.click(0x0208);
-    QVERIFY(!r.w().isVisible());
-    r.tray.click(0x0202);
-    QVERIFY(r.w().isVisible());
-    r.dialogs.menuChoices = {2};
-    r.tray.click(0x0204);
-    QVERIFY(!r.w().isVisible());
-    r.dialogs.menuChoices = {1};
-    r.tray.click(0x0204);
-    QVERIFY(r.w().isVisible());
-
-    // Hiding does not stop page turning.
-    r.startTurning();
-    r.tray.click(0x0202);
-    QVERIFY(r.w().timScroll->isActive());
-    r.tray.click(0x0202);
-
-    // "退出程序": Cancel changes nothing; OK removes the icon first, writes
-    // the settings, hides and ends with status 0.
-    r.dialogs.menuChoices = {4};
-    r.dialogs.answers = {false};
-    r.tray.click(0x0204);
-    QVERIFY(r.endedWith.isEmpty());
-    QVERIFY(r.tray.shown);
-    QVERIFY(!QFile::exists(r.configPath()));
+    QVERIFY(r.ready && r.enter(Mode::Reading));
     r.w().rtb->setSelStart(33);
-    r.dialogs.menuChoices = {4};
+    // Cancel: the icon stays and nothing is written.
+    r.dialogs.menuChoices = {ExitProgram};
+    r.dialogs.answers = {false};
+    r.tray.click(NotifyArea::WM_RBUTTONDOWN);
+    QCOMPARE(r.dialogs.asked.last(), TrayIcon::kExitQuestion);
+    QVERIFY(r.endedWith.isEmpty() && r.tray.shown && !QFile::exists(r.configPath()));
+    // OK: the icon goes (the id it was registered with), the settings get
+    // the caret of that moment, the process ends.
+    r.dialogs.menuChoices = {ExitProgram};
     r.dialogs.answers = {true};
-    r.tray.click(0x0204);
+    r.tray.click(NotifyArea::WM_RBUTTONDOWN);
+    QCOMPARE(r.tray.calls.last(), std::pair(int(NotifyArea::NIM_DELETE), 1u));
     QCOMPARE(r.endedWith, QList<int>{0});
-    QVERIFY(!r.tray.shown);
-    QCOMPARE(r.tray.calls.last().message, int(NotifyArea::NIM_DELETE));
-    QCOMPARE(r.tray.calls.last().id, 1u);
     QVERIFY(!r.w().isVisible());
     QVERIFY(readFile(r.configPath()).contains("PlayPos=33\n"));
 }

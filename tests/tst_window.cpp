@@ -1,11 +1,11 @@
+// Start-up with and without saved settings, the layout rule, the close box.
 #include "app/AppSettings.h"
-#include "fakes/TestFiles.h"
-#include "fakes/WindowHarness.h"
+#include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
-#include "speech/SpeechReading.h"
+#include "tray/TrayIcon.h"
 #include "ui/AdPanel.h"
+#include "ui/CaptionLabel.h"
 #include "ui/ToolbarControls.h"
-#include "ui/WindowLayout.h"
 
 #include <QComboBox>
 #include <QTest>
@@ -15,204 +15,144 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void controlsStandAtTheirDesignPlaces();
-    void layoutFollowsTheWindowSize();
-    void closeHidesAndNeverWrites();
-    void closeWithoutTrayOffersToLeave();
-    void firstStartUsesDefaults();
-    void loadAppliesSavedSettings();
-    void savedVoiceIndexOutOfRange();
-    void withoutSpeechEngineTheWindowStillWorks();
+    void firstStart();
+    void savedSettingsAreApplied_data();
+    void savedSettingsAreApplied();
+    void layoutFollowsTheSize();
+    void closeBox_data();
+    void closeBox();
+    void trayGoingAwayBringsTheWindowBack();
 };
 
-void TestWindow::controlsStandAtTheirDesignPlaces()
-{
-    WindowHarness h;
-    h.start();
-    frmMain &w = *h.window;
-    QCOMPARE(w.windowTitle(), QString("Talvero"));
-    QCOMPARE(w.size(), QSize(714, 587));
-    QCOMPARE(w.webads->geometry(), QRect(0, 0, 1287, 60));
-    QCOMPARE(w.picBar->geometry(), QRect(0, 60, 281, 31));
-    QCOMPARE(w.cmbLanguage->geometry(), QRect(280, 68, 145, 20));
-    QVERIFY(!w.cmbLanguage->isEditable());
-    QCOMPARE(w.labCaption->geometry(), QRect(424, 64, 281, 25));
-    QCOMPARE(w.rtb->geometry(), QRect(0, 90, 714, 497));
-    QVERIFY(!w.picTray->isVisible());
-    QVERIFY(!w.timScroll->isActive());
-
-    const int lefts[] = {0, 30, 70, 102, 140, 168, 212, 246};
-    const QStringList tips = {"上一页", "下一页", "打开文件", "关闭文件",
-                              "自动翻页", "字体大小", "语音阅读", "语音设置"};
-    for (int i = 0; i < 8; ++i) {
-        ToolbarImage *image = w.img[size_t(i)];
-        QCOMPARE(image->parentWidget(), w.picBar);
-        QCOMPARE(image->geometry(), QRect(lefts[i], 4, 25, 25));
-        QCOMPARE(image->toolTip(), tips[i]);
-        QCOMPARE(image->BorderStyle(), 0);
-        QCOMPARE(image->acceptDrops(), i == 2);
-    }
-    // The voice list is the only control after the view that takes focus
-    // from the keyboard in the design's tab order.
-    QCOMPARE(w.rtb->nextInFocusChain()->objectName().isEmpty(), false);
-}
-
-void TestWindow::layoutFollowsTheWindowSize()
-{
-    // The rule itself, at and around the design size.
-    WindowLayout design = layoutForClientSize(QSize(714, 587));
-    QCOMPARE(*design.view, QRect(0, 90, 714, 497));
-    QCOMPARE(*design.captionWidth, 281);
-    WindowLayout tiny = layoutForClientSize(QSize(300, 50));
-    QVERIFY(!tiny.view);
-    QVERIFY(!tiny.captionWidth);
-    QCOMPARE(*layoutForClientSize(QSize(300, 200)).view, QRect(0, 90, 300, 110));
-
-    WindowHarness h;
-    h.start();
-    frmMain &w = *h.window;
-    w.resize(814, 587);
-    QTRY_COMPARE(w.rtb->geometry(), QRect(0, 90, 814, 497));
-    QCOMPARE(w.labCaption->geometry(), QRect(424, 64, 381, 25));
-    QCOMPARE(w.cmbLanguage->geometry(), QRect(280, 68, 145, 20));
-    QCOMPARE(w.webads->geometry(), QRect(0, 0, 1287, 60));
-    w.resize(814, 687);
-    QTRY_COMPARE(w.rtb->geometry(), QRect(0, 90, 814, 597));
-    QCOMPARE(w.labCaption->width(), 381);
-    // Too small: both keep their last bounds.
-    w.resize(200, 60);
-    QTRY_COMPARE(w.size(), QSize(200, 60));
-    QCOMPARE(w.rtb->geometry(), QRect(0, 90, 814, 597));
-    QCOMPARE(w.labCaption->width(), 381);
-    w.resize(714, 587);
-    QTRY_COMPARE(w.rtb->geometry(), QRect(0, 90, 714, 497));
-    QCOMPARE(w.labCaption->width(), 281);
-}
-
-void TestWindow::closeHidesAndNeverWrites()
-{
-    WindowHarness h;
-    h.start();
-    QVERIFY(h.window->trayIconShown());
-    QVERIFY(!h.window->close());
-    QVERIFY(!h.window->isVisible());
-    QVERIFY(h.dialogs.questionsAsked.isEmpty());
-    QVERIFY(h.endedWith.isEmpty());
-    QVERIFY(!QFile::exists(h.configPath()));
-}
-
-void TestWindow::closeWithoutTrayOffersToLeave()
-{
-    WindowHarness h;
-    h.tray.available = false;
-    h.start();
-    QVERIFY(!h.window->trayIconShown());
-    h.dialogs.answers = {false};
-    h.window->close();
-    QVERIFY(h.window->isVisible());
-    QCOMPARE(h.dialogs.questionsAsked, QStringList{"你确定要退出程序吗?"});
-    QCOMPARE(h.dialogs.titles.last(), QString("提示"));
-    QVERIFY(h.endedWith.isEmpty());
-
-    h.dialogs.answers = {true};
-    h.window->close();
-    QCOMPARE(h.endedWith, QList<int>{0});
-    QVERIFY(!h.window->isVisible());
-    QVERIFY(QFile::exists(h.configPath()));
-}
-
-void TestWindow::firstStartUsesDefaults()
+void TestWindow::firstStart()
 {
     WindowHarness h({"English", "Chinese (Mandarin)", "cHiNeSe dialect"});
-    h.start();
-    frmMain &w = *h.window;
+    QVERIFY(h.start());
+    frmMain &w = h.w();
     QCOMPARE(w.cmbLanguage->count(), 3);
-    QCOMPARE(w.cmbLanguage->itemText(0), QString("English"));
     QCOMPARE(w.cmbLanguage->itemText(1), QString("中文男声"));
     QCOMPARE(w.cmbLanguage->itemText(2), QString("中文男声"));
     QCOMPARE(w.cmbLanguage->currentIndex(), 0);
     QCOMPARE(h.voice->voice().description, QString("English"));
     QCOMPARE(h.voice->Rate(), 7);
     QCOMPARE(w.rtb->font().pointSize(), 10);
-    QCOMPARE(w.rtb->Text(), QString());
-    QCOMPARE(w.labCaption->text(), QString("中文男声语音包下载"));
-    QCOMPARE(h.tray.calls.first().id, 1u);
+    QVERIFY(w.labCaption->showsDownloadLink());
+    QCOMPARE(h.tray.calls.first(), std::pair(int(NotifyArea::NIM_ADD), 1u));
     QCOMPARE(h.tray.tip, QString("Talvero"));
-    // The voice was silenced once at load.
-    QCOMPARE(h.voice->speaks.size(), 1);
-    QCOMPARE(h.voice->speaks[0].flags, 2);
-
+    QCOMPARE(w.img[3]->toolTip(), QString("关闭文件"));
+    QCOMPARE(w.img[7]->toolTip(), QString("语音设置"));
+    QCOMPARE(h.voice->spoken.size(), 1);   // silenced once at load
     // Each "中文男声" still picks its own voice.
     w.cmbLanguage->setCurrentIndex(2);
     QCOMPARE(h.voice->voice().description, QString("cHiNeSe dialect"));
     QCOMPARE(w.state.AppSettings.curLanguage, qint16(2));
 }
 
-void TestWindow::loadAppliesSavedSettings()
+void TestWindow::savedSettingsAreApplied_data()
 {
+    QTest::addColumn<QString>("settings");   // %1: the document's path
+    QTest::addColumn<bool>("withDocument");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<int>("listIndex");
+    QTest::addColumn<QString>("written");    // expected after an exit at once
+    QTest::newRow("document, caret, voice")
+        << "ReadFileName=%1\nPlayPos=4\nPlayRate=3\nFontSizes=20\ncurLanguage=1\n" << true << 4 << 1
+        << "PlayPos=4\nPlayRate=3\nAutoRate=3\nFontSizes=20\ncurLanguage=1\n";
+    QTest::newRow("no PlayPos: after the first character")
+        << "ReadFileName=%1\n" << true << 1 << 0 << "PlayPos=1\n";
+    QTest::newRow("document gone: name kept") << "ReadFileName=%1\nPlayPos=4\n" << false << 0 << 0
+                                              << "ReadFileName=%1\nPlayPos=0\n";
+    QTest::newRow("voice beyond the list: none, -1 written") << "curLanguage=5\n" << false << 0 << -1
+                                                              << "curLanguage=-1\n";
+    QTest::newRow("no voice chosen") << "curLanguage=-1\n" << false << 0 << -1 << "curLanguage=-1\n";
+}
+
+void TestWindow::savedSettingsAreApplied()
+{
+    QFETCH(QString, settings);
+    QFETCH(bool, withDocument);
+    QFETCH(int, caret);
+    QFETCH(int, listIndex);
+    QFETCH(QString, written);
     WindowHarness h;
     const QString doc = h.file("小说.txt");
-    writeFile(doc, gb18030("第一章\n天下大势，分久必合，合久必分。\n"));
-    writeFile(h.configPath(), gb18030("[system]\nReadFileName=" + doc
-                                      + "\nPlayPos=4\nPlayRate=3\nAutoRate=5\nFontSizes=20\n"
-                                        "curLanguage=1\n"));
-    h.start();
-    frmMain &w = *h.window;
-    QTRY_VERIFY(!w.rtb->isLoading());
-    QCOMPARE(w.rtb->Text(), QString("第一章\n天下大势，分久必合，合久必分。\n"));
-    QCOMPARE(w.rtb->SelStart(), 4);
-    QCOMPARE(w.labCaption->text(), doc);
-    QCOMPARE(w.rtb->font().pointSize(), 20);
-    QCOMPARE(w.cmbLanguage->currentIndex(), 1);
-    QCOMPARE(h.voice->voice().description, QString("English"));
-    QCOMPARE(h.voice->Rate(), 3);
-    QCOMPARE(w.state.AppSettings.AutoRate, qint16(5));
-
-    // The exit writes the caret of that moment and the list's index.
-    w.rtb->setSelStart(7);
-    w.SetSetup();
-    AppSettingsRecord back;
-    back.ConfigPath = h.configPath();
-    modMain::LoadSettings(back);
-    QCOMPARE(back.PlayPos, 7);
-    QCOMPARE(back.ReadFileName, doc);
-    QCOMPARE(back.curLanguage, qint16(1));
-
-    // A saved document that is gone: empty view, download link, name kept.
-    QFile::remove(doc);
-    WindowHarness again;
-    writeFile(again.configPath(), readFile(h.configPath()));
-    again.start();
-    QCOMPARE(again.window->rtb->Text(), QString());
-    QCOMPARE(again.window->labCaption->text(), QString("中文男声语音包下载"));
-    QCOMPARE(again.window->state.AppSettings.ReadFileName, doc);
+    const QString text = QStringLiteral("第一章\n天下大势，分久必合，合久必分。\n");
+    QVERIFY(!withDocument || writeFile(doc, gb18030(text)));
+    QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + settings.arg(doc))));
+    QVERIFY(h.start());
+    frmMain &w = h.w();
+    QCOMPARE(w.rtb->Text(), withDocument ? text : QString());
+    QCOMPARE(w.rtb->SelStart(), caret);
+    QCOMPARE(w.labCaption->text(), withDocument ? doc : CaptionLabel::kDownloadCaption);
+    QCOMPARE(w.cmbLanguage->currentIndex(), listIndex);
+    QCOMPARE(h.voice->voice().description, QString(listIndex == 1 ? "English" : "Chinese (Mandarin)"));
+    QVERIFY(w.SetSetup());
+    for (const QString &line : written.arg(doc).split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(readFile(h.configPath()).contains(gb18030(line + '\n')), qPrintable(line));
 }
 
-void TestWindow::savedVoiceIndexOutOfRange()
+void TestWindow::layoutFollowsTheSize()
 {
-    WindowHarness h({"Chinese", "English"});
-    writeFile(h.configPath(), "[system]\ncurLanguage=5\n");
-    h.start();
-    QCOMPARE(h.window->cmbLanguage->currentIndex(), -1);
-    QCOMPARE(h.voice->voice().description, QString("Chinese"));   // the voice's default
-    QCOMPARE(h.window->state.AppSettings.curLanguage, qint16(5));
-    h.window->SetSetup();
-    QVERIFY(readFile(h.configPath()).contains("curLanguage=-1"));
+    WindowHarness h;
+    QVERIFY(h.start());
+    frmMain &w = h.w();
+    const QRect list = w.cmbLanguage->geometry();
+    const QRect banner = w.webads->geometry();
+    const QRect view = w.rtb->geometry();
+    const int label = w.labCaption->width();
+    QCOMPARE(view.size(), w.size() - QSize(0, 90));
+    w.resize(w.width() + 100, w.height() + 100);
+    QTRY_COMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
+    QCOMPARE(w.labCaption->width(), label + 100);
+    QCOMPARE(w.cmbLanguage->geometry(), list);
+    QCOMPARE(w.webads->geometry(), banner);
+    // Too small (as when minimised): both keep their last size.
+    w.resize(200, 60);
+    QTRY_COMPARE(w.size(), QSize(200, 60));
+    QCOMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
+    QCOMPARE(w.labCaption->width(), label + 100);
 }
 
-void TestWindow::withoutSpeechEngineTheWindowStillWorks()
+void TestWindow::closeBox_data()
 {
-    WindowHarness h({}, false);
-    h.start();
-    frmMain &w = *h.window;
-    QCOMPARE(w.cmbLanguage->count(), 0);
-    QVERIFY(w.isVisible());
-    // Starting to read still switches the mode, silently.
-    h.dialogs.menuChoices = {5};
-    w.img[6]->setFocus();
-    QTest::mouseClick(w.img[6], Qt::LeftButton);
-    QCOMPARE(w.state.ReadingFlag, qint16(1));
-    QCOMPARE(w.img[6]->BorderStyle(), 1);
+    QTest::addColumn<bool>("trayThere");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<bool>("ended");
+    QTest::newRow("tray: hides, asks nothing") << true << QList<bool>{} << false << false;
+    QTest::newRow("no tray, Cancel: stays") << false << QList<bool>{false} << true << false;
+    QTest::newRow("no tray, OK: leaves") << false << QList<bool>{true} << false << true;
+}
+
+void TestWindow::closeBox()
+{
+    QFETCH(bool, trayThere);
+    QFETCH(QList<bool>, answers);
+    QFETCH(bool, visible);
+    QFETCH(bool, ended);
+    WindowHarness h;
+    h.tray.available = trayThere;
+    QVERIFY(h.start());
+    h.dialogs.answers = answers;
+    QVERIFY(!h.w().close());
+    QCOMPARE(h.dialogs.asked, answers.isEmpty() ? QStringList{} : QStringList{TrayIcon::kExitQuestion});
+    QCOMPARE(h.w().isVisible(), visible);
+    QCOMPARE(h.endedWith, ended ? QList<int>{0} : QList<int>{});
+    QCOMPARE(QFile::exists(h.configPath()), ended);
+}
+
+void TestWindow::trayGoingAwayBringsTheWindowBack()
+{
+    WindowHarness h;
+    h.tray.available = false;
+    QVERIFY(h.start());
+    QVERIFY(!h.w().trayIconShown());
+    h.tray.setAvailable(true);   // a tray appears late: the icon goes there
+    QVERIFY(h.w().trayIconShown());
+    h.w().close();
+    QVERIFY(!h.w().isVisible());
+    h.tray.setAvailable(false);
+    QTRY_VERIFY(h.w().isVisible());
 }
 
 QTEST_MAIN(TestWindow)

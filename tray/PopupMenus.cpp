@@ -17,10 +17,10 @@ QList<MenuItem> numbered(const QString &prefix, const QString &suffix, int first
 QList<MenuItem> tray(qint16 readingFlag)
 {
     return {
-        {QStringLiteral("显示窗口"), 1, false},
-        {QStringLiteral("隐藏窗口"), 2, false},
-        {QStringLiteral("语音阅读"), 3, readingFlag == 1},
-        {QStringLiteral("退出程序"), 4, false},
+        {QStringLiteral("显示窗口"), ShowWindow, false},
+        {QStringLiteral("隐藏窗口"), HideWindow, false},
+        {QStringLiteral("语音阅读"), ReadAloud, readingFlag == 1},
+        {QStringLiteral("退出程序"), ExitProgram, false},
     };
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/Dialogs.h"
-#include "speech/ReaderState.h"
+#include "app/ReaderState.h"
 
 #include <QList>
+
+// The tray menu's items, by the id it returns for them.
+enum TrayItem : qint16 { ShowWindow = 1, HideWindow = 2, ReadAloud = 3, ExitProgram = 4 };
 
 // The four pop-up menus: built afresh for each call with the current value
 // checked, shown at the pointer; each returns the chosen id, or 0.

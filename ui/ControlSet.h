@@ -26,7 +26,17 @@ inline constexpr QRect kLanguage = fromTwips(4200, 1020, 2175, 300);
 inline constexpr QRect kCaption = fromTwips(6360, 960, 4215, 375);
 inline constexpr QRect kView = fromTwips(0, 1350, 10695, 7455);
 
-// The toolbar images, inside picBar.
+// The toolbar images, inside picBar. Each index is also its command number.
+enum Command : int {
+    PreviousPage = 0,
+    NextPage = 1,
+    OpenFile = 2,
+    CloseFile = 3,
+    AutoTurn = 4,
+    FontSize = 5,
+    SpeechToggle = 6,
+    SpeechSettings = 7,
+};
 inline constexpr int kImageCount = 8;
 inline constexpr std::array<int, kImageCount> kImageLeftTwips = {0,    450,  1050, 1530,
                                                                 2100, 2520, 3180, 3690};
@@ -34,7 +44,5 @@ constexpr QRect imageRect(int index)
 {
     return fromTwips(kImageLeftTwips[size_t(index)], 60, 375, 375);
 }
-
-inline constexpr int kOpenFileImage = 2;
 
 } // namespace ControlSet

@@ -5,10 +5,15 @@
 #include "speech/SpeechReading.h"
 #include "speech/Voice.h"
 #include "tray/PopupMenus.h"
+#include "ui/CaptionLabel.h"
 #include "ui/ToolbarControls.h"
+#include "ui/VolumeDialog.h"
 
-#include <QLabel>
 #include <QTimer>
+
+#include <limits>
+
+using namespace ControlSet;
 
 namespace {
 const QString kTitle = QStringLiteral("提示");
@@ -29,8 +34,8 @@ ToolbarCommands::ToolbarCommands(ReaderState &state, const Controls &controls,
 void ToolbarCommands::img_Click(int index)
 {
     switch (index) {
-    case PreviousPage: previousPage(); break;
-    case NextPage: nextPage(); break;
+    case PreviousPage: m_controls.rtb->scroll(RichTextView::SB_PAGEUP); break;
+    case NextPage: m_controls.rtb->scroll(RichTextView::SB_PAGEDOWN); break;
     case OpenFile: openFile(); break;
     case CloseFile: closeFile(); break;
     case AutoTurn: autoTurn(); break;
@@ -39,15 +44,6 @@ void ToolbarCommands::img_Click(int index)
     case SpeechSettings: speechSettings(); break;
     default: break;
     }
-    showModes();
-}
-
-void ToolbarCommands::showModes()
-{
-    if (ToolbarImage *image = m_controls.img[AutoTurn])
-        image->setChecked(m_state.AutoTurnFlag == 1);
-    if (ToolbarImage *image = m_controls.img[SpeechToggle])
-        image->setChecked(m_state.ReadingFlag == 1);
 }
 
 void ToolbarCommands::img_MouseDown(int index)
@@ -62,36 +58,62 @@ void ToolbarCommands::img_MouseUp(int index)
 
 void ToolbarCommands::setBorder(int index, int style)
 {
-    if (index >= 0 && index < ControlSet::kImageCount && m_controls.img[size_t(index)])
+    if (index >= 0 && index < kImageCount && m_controls.img[size_t(index)])
         m_controls.img[size_t(index)]->setBorderStyle(style);
 }
 
-void ToolbarCommands::stopReading()
+void ToolbarCommands::setReadingFlag(qint16 value)
+{
+    m_state.ReadingFlag = value;
+    // Assistive technology hears of the change at once, also while a
+    // question or a menu of the same command is still open.
+    if (ToolbarImage *image = m_controls.img[SpeechToggle])
+        image->setChecked(value == 1);
+}
+
+void ToolbarCommands::setTurningFlag(qint16 value)
+{
+    m_state.AutoTurnFlag = value;
+    if (ToolbarImage *image = m_controls.img[AutoTurn])
+        image->setChecked(value == 1);
+}
+
+// The file commands stop the voice first: a word still pending in PlayStop's
+// pass of events moves the caret, as the flag is still set.
+void ToolbarCommands::stopReadingBeforeFlag()
 {
     if (m_state.ReadingFlag != 1)
         return;
     m_speech.PlayStop();
-    m_state.ReadingFlag = 0;
+    setReadingFlag(0);
+    setBorder(SpeechToggle, 0);
+}
+
+// Commands 4 and 6 and the tray clear the flag first: no word pending in
+// PlayStop's pass of events may move the caret any more.
+void ToolbarCommands::stopReadingAfterFlag()
+{
+    setReadingFlag(0);
+    m_speech.PlayStop();
     setBorder(SpeechToggle, 0);
 }
 
 void ToolbarCommands::stopTurning()
 {
-    if (m_state.AutoTurnFlag != 1)
-        return;
     m_controls.timScroll->stop();
-    m_state.AutoTurnFlag = 0;
+    setTurningFlag(0);
     setBorder(AutoTurn, 0);
 }
 
-void ToolbarCommands::previousPage()
+void ToolbarCommands::startReading()
 {
-    m_controls.rtb->scroll(RichTextView::SB_PAGEUP);
-}
-
-void ToolbarCommands::nextPage()
-{
-    m_controls.rtb->scroll(RichTextView::SB_PAGEDOWN);
+    setReadingFlag(1);
+    // Beyond the largest position there is nothing to add one to; PlayPos
+    // then keeps its value.
+    const qint32 caret = m_controls.rtb->SelStart();
+    if (caret < std::numeric_limits<qint32>::max())
+        m_state.AppSettings.PlayPos = caret + 1;
+    m_speech.PlayFile();
 }
 
 void ToolbarCommands::openFile()
@@ -99,57 +121,57 @@ void ToolbarCommands::openFile()
     const QString fileName = m_dialogs.getOpenFileName(m_controls.window, kOpenFilter);
     if (fileName.isEmpty())
         return;
-    stopReading();
-    stopTurning();
+    stopModes();
     m_state.AppSettings.ReadFileName = fileName;
-    openDocument(fileName);
+    loadDocument();
 }
 
 void ToolbarCommands::img_OLEDragDrop(const QStringList &paths)
 {
+    // Without a file in the drop the current name is loaded again.
     if (!paths.isEmpty())
         m_state.AppSettings.ReadFileName = paths.constFirst();
-    stopReading();
-    stopTurning();
-    openDocument(m_state.AppSettings.ReadFileName);
-    showModes();
+    stopModes();
+    loadDocument();
 }
 
-void ToolbarCommands::openDocument(const QString &path)
+void ToolbarCommands::stopModes()
+{
+    stopReadingBeforeFlag();
+    if (m_state.AutoTurnFlag == 1)
+        stopTurning();
+}
+
+void ToolbarCommands::loadDocument()
 {
     // A file that cannot be loaded leaves the old text; the rest still runs.
-    m_controls.rtb->LoadFile(path);
-    m_controls.labCaption->setText(path);
+    m_controls.rtb->LoadFile(m_state.AppSettings.ReadFileName);
+    m_controls.labCaption->setText(m_state.AppSettings.ReadFileName);
     m_state.AppSettings.PlayPos = 1;
 }
 
 void ToolbarCommands::closeFile()
 {
-    stopReading();
-    stopTurning();
+    stopModes();
     m_controls.rtb->setText(QString());
-    m_controls.labCaption->setText(SpeechReading::kDownloadCaption);
+    m_controls.labCaption->showDownloadLink();
 }
 
 void ToolbarCommands::autoTurn()
 {
     if (m_state.AutoTurnFlag != 0) {
-        m_state.AutoTurnFlag = 0;
-        m_controls.timScroll->stop();
-        setBorder(AutoTurn, 0);
+        stopTurning();
         return;
     }
     if (m_state.ReadingFlag == 1) {
         if (!m_dialogs.question(m_controls.window, kAskStopReading, kTitle))
             return;
-        m_state.ReadingFlag = 0;
-        setBorder(SpeechToggle, 0);
-        m_speech.PlayStop();
+        stopReadingAfterFlag();
     }
     const qint16 n = m_menus.ShowAutoPageMenu();
     if (n < 1)
         return;
-    m_state.AutoTurnFlag = 1;
+    setTurningFlag(1);
     m_state.AppSettings.AutoRate = n;
     m_controls.timScroll->setInterval(n * 1000);
     m_controls.timScroll->start();
@@ -168,55 +190,38 @@ void ToolbarCommands::fontSize()
 void ToolbarCommands::speechToggle()
 {
     if (m_state.ReadingFlag != 0) {
-        m_state.ReadingFlag = 0;
-        m_speech.PlayStop();
-        setBorder(SpeechToggle, 0);
+        stopReadingAfterFlag();
         return;
     }
     if (m_state.AutoTurnFlag == 1) {
         if (!m_dialogs.question(m_controls.window, kAskStopTurning, kTitle))
             return;
-        m_state.AutoTurnFlag = 0;
-        m_controls.timScroll->stop();
-        setBorder(AutoTurn, 0);
+        stopTurning();
     }
     const qint16 n = m_menus.ShowReadSpeedMenu();
     if (n < 1)
         return;
     m_state.AppSettings.PlayRate = n;
     m_speech.SetRate(m_state.AppSettings.PlayRate);
-    m_state.ReadingFlag = 1;
-    m_state.AppSettings.PlayPos = m_controls.rtb->SelStart() + 1;
-    m_speech.PlayFile();
+    startReading();
     setBorder(SpeechToggle, 1);
 }
 
 void ToolbarCommands::toggleReadingFromTray()
 {
     if (m_state.ReadingFlag == 1) {
-        m_state.ReadingFlag = 0;
-        m_speech.PlayStop();
-        setBorder(SpeechToggle, 0);
-        showModes();
+        stopReadingAfterFlag();
         return;
     }
-    if (m_state.AutoTurnFlag == 1) {
-        m_state.AutoTurnFlag = 0;
-        m_controls.timScroll->stop();
-        setBorder(AutoTurn, 0);
-    }
-    m_state.ReadingFlag = 1;
+    if (m_state.AutoTurnFlag == 1)
+        stopTurning();
     setBorder(SpeechToggle, 1);
-    const qint32 caret = m_controls.rtb->SelStart();
-    if (caret < std::numeric_limits<qint32>::max())
-        m_state.AppSettings.PlayPos = caret + 1;
-    m_speech.PlayFile();
-    showModes();
+    startReading();
 }
 
 void ToolbarCommands::speechSettings()
 {
     Voice *sp = m_speech.voice();
     if (sp && sp->IsUISupported(kVolumeUi))
-        sp->DisplayUI(m_controls.window, kVolumeTitle, kVolumeUi);
+        DisplayUI(*sp, m_controls.window, kVolumeTitle, kVolumeUi);
 }

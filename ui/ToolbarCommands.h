@@ -1,6 +1,6 @@
 #pragma once
 
-#include "speech/ReaderState.h"
+#include "app/ReaderState.h"
 #include "ui/ControlSet.h"
 
 #include <QObject>
@@ -8,9 +8,9 @@
 
 #include <array>
 
+class CaptionLabel;
 class Dialogs;
 class PopupMenus;
-class QLabel;
 class QTimer;
 class QWidget;
 class RichTextView;
@@ -25,22 +25,11 @@ class ToolbarCommands : public QObject
     Q_OBJECT
 
 public:
-    enum Command {
-        PreviousPage = 0,
-        NextPage = 1,
-        OpenFile = 2,
-        CloseFile = 3,
-        AutoTurn = 4,
-        FontSize = 5,
-        SpeechToggle = 6,
-        SpeechSettings = 7,
-    };
-
     struct Controls {
         QWidget *window = nullptr;
         RichTextView *rtb = nullptr;
         QTimer *timScroll = nullptr;
-        QLabel *labCaption = nullptr;
+        CaptionLabel *labCaption = nullptr;
         std::array<ToolbarImage *, ControlSet::kImageCount> img{};
     };
 
@@ -58,8 +47,6 @@ public:
     static inline const QString kOpenFilter = QStringLiteral("文本文件|*.txt|所有文件|*.*");
 
 private:
-    void previousPage();
-    void nextPage();
     void openFile();
     void closeFile();
     void autoTurn();
@@ -67,11 +54,14 @@ private:
     void speechToggle();
     void speechSettings();
 
-    void stopReading();
+    void setReadingFlag(qint16 value);
+    void setTurningFlag(qint16 value);
+    void stopReadingBeforeFlag();
+    void stopReadingAfterFlag();
     void stopTurning();
-    void openDocument(const QString &path);
-    // The switches report the modes that run.
-    void showModes();
+    void stopModes();
+    void startReading();
+    void loadDocument();
     void setBorder(int index, int style);
 
     ReaderState &m_state;

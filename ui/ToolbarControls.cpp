@@ -121,10 +121,3 @@ void ToolbarImage::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     emit OLEDragDrop(m_index, paths);
 }
-
-void CaptionLabel::mouseReleaseEvent(QMouseEvent *event)
-{
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit Click();
-}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLabel>
 #include <QStringList>
 #include <QWidget>
 
@@ -69,21 +68,6 @@ private:
     Qt::MouseButtons m_pressed;
     bool m_toggle = false;
     bool m_checked = false;
-};
-
-// The file-name label; clicks are reported.
-class CaptionLabel : public QLabel
-{
-    Q_OBJECT
-
-public:
-    using QLabel::QLabel;
-
-signals:
-    void Click();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
 // Local file paths of a drop, in their order; empty when it holds none.

@@ -3,11 +3,12 @@
 #include "app/AppSettings.h"
 #include "platform/Dialogs.h"
 #include "platform/RichTextView.h"
-#include "platform/Shell.h"
 #include "speech/SpeechReading.h"
 #include "speech/Voice.h"
+#include "tray/TrayIcon.h"
 #include "ui/Accessibility.h"
 #include "ui/AdPanel.h"
+#include "ui/CaptionLabel.h"
 #include "ui/ToolbarCommands.h"
 #include "ui/ToolbarControls.h"
 #include "ui/WindowLayout.h"
@@ -15,7 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QLabel>
+#include <QTimer>
 
 namespace {
 
@@ -56,46 +57,48 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     setAccessibleName(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/talvero.svg")));
     resize(ControlSet::kClientSize);
-    createControls();
 
-    speech = new SpeechReading(state, *rtb, *m_services.shell, this);
-    ToolbarCommands::Controls controls;
-    controls.window = this;
-    controls.rtb = rtb;
-    controls.timScroll = timScroll;
-    controls.labCaption = labCaption;
-    controls.img = img;
-    commands = new ToolbarCommands(state, controls, *speech, menus, *m_services.dialogs, this);
-
-    for (ToolbarImage *image : img) {
-        connect(image, &ToolbarImage::MouseDown, commands, &ToolbarCommands::img_MouseDown);
-        connect(image, &ToolbarImage::MouseUp, commands, &ToolbarCommands::img_MouseUp);
-        connect(image, &ToolbarImage::Click, commands, &ToolbarCommands::img_Click);
-        connect(image, &ToolbarImage::OLEDragDrop, commands,
-                [this](int, const QStringList &paths) { commands->img_OLEDragDrop(paths); });
-    }
-    connect(rtb, &RichTextView::KeyDown, this, [this](int key, Qt::KeyboardModifiers) {
-        if (key == Qt::Key_Space)
-            rtb->scroll(RichTextView::SB_PAGEDOWN);
-    });
-    connect(timScroll, &QTimer::timeout, this, [this] { rtb->scroll(RichTextView::SB_LINEDOWN); });
-    connect(labCaption, &CaptionLabel::Click, this,
-            [this] { speech->labCaption_Click(labCaption->text()); });
-
-    if (m_services.notifyArea) {
-        connect(m_services.notifyArea, &NotifyArea::mouseMessage, this,
-                &frmMain::picTray_MouseMove);
-        connect(m_services.notifyArea, &NotifyArea::areaChanged, this,
-                &frmMain::onTrayAreaChanged);
-    }
-    m_trayRetry.setInterval(1000);
-    connect(&m_trayRetry, &QTimer::timeout, this, &frmMain::registerTrayIcon);
+    createBanner();
+    createToolBand();
+    createView();
+    createReading();
+    tray = new TrayIcon(m_services.notifyArea, *this, menus, *m_services.dialogs, this);
+    connectEvents();
 }
 
 frmMain::~frmMain() = default;
 
-void frmMain::createControls()
+void frmMain::createBanner()
 {
+    webads = new AdPanel(*m_services.shell, this);
+    webads->setObjectName(QStringLiteral("webads"));
+    // Marked for what it is, and left out of the keyboard's way.
+    webads->setAccessibleName(QStringLiteral("广告"));
+    webads->setAccessibleDescription(QStringLiteral("广告栏，与阅读无关"));
+    webads->setFocusPolicy(Qt::NoFocus);
+    webads->setGeometry(ControlSet::kWebAds);
+
+    // Only a receiver of the tray's messages; never shown.
+    picTray = new QWidget(this);
+    picTray->setObjectName(QStringLiteral("picTray"));
+    picTray->setGeometry(ControlSet::kPicTray);
+    picTray->hide();
+}
+
+void frmMain::createToolBand()
+{
+    picBar = new ToolbarStrip(this);
+    picBar->setObjectName(QStringLiteral("picBar"));
+    picBar->setGeometry(ControlSet::kPicBar);
+    for (int i = 0; i < ControlSet::kImageCount; ++i) {
+        auto *image = new ToolbarImage(i, picBar);
+        image->setObjectName(QStringLiteral("img(%1)").arg(i));
+        image->setGeometry(ControlSet::imageRect(i));
+        image->setAcceptsFiles(i == ControlSet::OpenFile);
+        image->setToggle(i == ControlSet::AutoTurn || i == ControlSet::SpeechToggle);
+        img[size_t(i)] = image;
+    }
+
     cmbLanguage = new QComboBox(this);
     cmbLanguage->setObjectName(QStringLiteral("cmbLanguage"));
     cmbLanguage->setEditable(false);
@@ -110,57 +113,63 @@ void frmMain::createControls()
     languageLabel->setGeometry(ControlSet::kLanguage.left(), ControlSet::kLanguage.top(), 0, 0);
     languageLabel->setBuddy(cmbLanguage);
 
-    timScroll = new QTimer(this);
-    timScroll->setObjectName(QStringLiteral("timScroll"));
+    labCaption = new CaptionLabel(this);
+    labCaption->setObjectName(QStringLiteral("labCaption"));
+    labCaption->setGeometry(ControlSet::kCaption);
+}
 
-    picBar = new ToolbarStrip(this);
-    picBar->setObjectName(QStringLiteral("picBar"));
-    picBar->setGeometry(ControlSet::kPicBar);
-    for (int i = 0; i < ControlSet::kImageCount; ++i) {
-        auto *image = new ToolbarImage(i, picBar);
-        image->setObjectName(QStringLiteral("img(%1)").arg(i));
-        image->setGeometry(ControlSet::imageRect(i));
-        image->setAcceptsFiles(i == ControlSet::kOpenFileImage);
-        image->setToggle(i == ToolbarCommands::AutoTurn || i == ToolbarCommands::SpeechToggle);
-        img[size_t(i)] = image;
-    }
-
-    webads = new AdPanel(*m_services.shell, this);
-    webads->setObjectName(QStringLiteral("webads"));
-    // Marked for what it is, and left out of the keyboard's way.
-    webads->setAccessibleName(QStringLiteral("广告"));
-    webads->setAccessibleDescription(QStringLiteral("广告栏，与阅读无关"));
-    webads->setFocusPolicy(Qt::NoFocus);
-    webads->setGeometry(ControlSet::kWebAds);
-
-    // Only a receiver of the tray's messages; never shown.
-    picTray = new QWidget(this);
-    picTray->setObjectName(QStringLiteral("picTray"));
-    picTray->setGeometry(ControlSet::kPicTray);
-    picTray->hide();
-
+void frmMain::createView()
+{
     rtb = new RichTextView(this);
     rtb->setObjectName(QStringLiteral("rtb"));
     rtb->setGeometry(ControlSet::kView);
     rtb->setFont(viewFont());
     rtb->setAccessibleName(QStringLiteral("正文"));
-
-    labCaption = new CaptionLabel(this);
-    labCaption->setObjectName(QStringLiteral("labCaption"));
-    labCaption->setGeometry(ControlSet::kCaption);
-
+    timScroll = new QTimer(this);
+    timScroll->setObjectName(QStringLiteral("timScroll"));
     // Tab order as designed: the view, then the voice list (the toolbar,
     // the banner and the label take no keyboard focus).
     setTabOrder(rtb, cmbLanguage);
 }
 
+void frmMain::createReading()
+{
+    speech = new SpeechReading(state, *rtb, *m_services.shell, this);
+    ToolbarCommands::Controls controls;
+    controls.window = this;
+    controls.rtb = rtb;
+    controls.timScroll = timScroll;
+    controls.labCaption = labCaption;
+    controls.img = img;
+    commands = new ToolbarCommands(state, controls, *speech, menus, *m_services.dialogs, this);
+}
+
+void frmMain::connectEvents()
+{
+    for (ToolbarImage *image : img) {
+        connect(image, &ToolbarImage::MouseDown, commands, &ToolbarCommands::img_MouseDown);
+        connect(image, &ToolbarImage::MouseUp, commands, &ToolbarCommands::img_MouseUp);
+        connect(image, &ToolbarImage::Click, commands, &ToolbarCommands::img_Click);
+        connect(image, &ToolbarImage::OLEDragDrop, commands,
+                [this](int, const QStringList &paths) { commands->img_OLEDragDrop(paths); });
+    }
+    connect(rtb, &RichTextView::KeyDown, this, [this](int key, Qt::KeyboardModifiers) {
+        if (key == Qt::Key_Space)
+            rtb->scroll(RichTextView::SB_PAGEDOWN);
+    });
+    connect(timScroll, &QTimer::timeout, this, [this] { rtb->scroll(RichTextView::SB_LINEDOWN); });
+    connect(labCaption, &CaptionLabel::Click, this, [this] {
+        if (labCaption->showsDownloadLink())
+            speech->openVoicePackDownload();
+    });
+    connect(tray, &TrayIcon::readingToggled, commands, &ToolbarCommands::toggleReadingFromTray);
+    connect(tray, &TrayIcon::exitConfirmed, this, &frmMain::exitProgram);
+}
+
 void frmMain::Form_Load()
 {
     // 1-2: the tray record, then the icon.
-    trayRecord = NotifyIconData();
-    trayRecord.hIcon = windowIcon();
-    trayRecord.szTip = windowTitle();
-    registerTrayIcon();
+    tray->registerIcon(windowIcon(), windowTitle());
 
     // 3-4: the voice and its list.
     if (m_services.createVoice)
@@ -186,7 +195,7 @@ void frmMain::Form_Load()
     speech->SetRate(state.AppSettings.PlayRate);
 
     // 13-14: the download link, then the last document over it.
-    labCaption->setText(SpeechReading::kDownloadCaption);
+    labCaption->showDownloadLink();
     if (isOrdinaryFile(state.AppSettings.ReadFileName))
         LoadReadFile();
 }
@@ -209,39 +218,9 @@ void frmMain::fillVoiceList()
             &SpeechReading::cmbLanguage_Click, Qt::UniqueConnection);
 }
 
-void frmMain::registerTrayIcon()
-{
-    if (m_trayRegistered || !m_services.notifyArea)
-        return;
-    ++trayRecord.uID;
-    if (m_services.notifyArea->Shell_NotifyIcon(NotifyArea::NIM_ADD, trayRecord)) {
-        m_trayRegistered = true;
-        m_trayRetry.stop();
-        return;
-    }
-    // No notification area yet: try again as one appears, for a while.
-    if (--m_trayAttemptsLeft > 0)
-        m_trayRetry.start();
-    else
-        m_trayRetry.stop();
-}
-
-void frmMain::onTrayAreaChanged()
-{
-    if (!m_trayRegistered) {
-        registerTrayIcon();
-        return;
-    }
-    // The area went away: a hidden window could not be reached any more.
-    QTimer::singleShot(0, this, [this] {
-        if (!trayIconShown() && !isVisible() && !m_exiting)
-            show();
-    });
-}
-
 bool frmMain::trayIconShown() const
 {
-    return m_trayRegistered && m_services.notifyArea && m_services.notifyArea->isShown();
+    return tray->isShown();
 }
 
 void frmMain::LoadReadFile()
@@ -252,7 +231,7 @@ void frmMain::LoadReadFile()
     labCaption->setText(state.AppSettings.ReadFileName);
 }
 
-void frmMain::SetSetup()
+bool frmMain::SetSetup()
 {
     modMain::SetupValues values;
     values.ReadFileName = state.AppSettings.ReadFileName;
@@ -261,45 +240,7 @@ void frmMain::SetSetup()
     values.AutoRate = state.AppSettings.AutoRate;
     values.FontSizes = state.AppSettings.FontSizes;
     values.listIndex = cmbLanguage->currentIndex();
-    modMain::WriteSetup(state.AppSettings.ConfigPath, values);
-}
-
-void frmMain::picTray_MouseMove(int message)
-{
-    if (message == NotifyArea::WM_LBUTTONUP) {
-        if (isVisible()) {
-            hide();
-        } else {
-            show();
-            raise();
-            activateWindow();
-        }
-    } else if (message == NotifyArea::WM_RBUTTONDOWN) {
-        ShellMainMenu();
-    }
-}
-
-void frmMain::ShellMainMenu()
-{
-    switch (menus.ShowTrayMenu()) {
-    case 1:
-        show();
-        raise();
-        activateWindow();
-        break;
-    case 2:
-        hide();
-        break;
-    case 3:
-        commands->toggleReadingFromTray();
-        break;
-    case 4:
-        if (m_services.dialogs->question(this, kExitQuestion, kTitle))
-            exitProgram();
-        break;
-    default:
-        break;
-    }
+    return modMain::WriteSetup(state.AppSettings.ConfigPath, values);
 }
 
 void frmMain::exitProgram()
@@ -307,10 +248,7 @@ void frmMain::exitProgram()
     if (m_exiting)
         return;
     m_exiting = true;
-    m_trayRetry.stop();
-    if (m_services.notifyArea && m_trayRegistered)
-        m_services.notifyArea->Shell_NotifyIcon(NotifyArea::NIM_DELETE, trayRecord);
-    m_trayRegistered = false;
+    tray->deleteIcon();
     SetSetup();
     hide();   // unloading would only hide it: the Unload handler refuses
     if (sp)
@@ -322,10 +260,10 @@ void frmMain::exitProgram()
 void frmMain::closeEvent(QCloseEvent *event)
 {
     event->ignore();
-    if (!m_exiting && !trayIconShown()) {
+    if (!m_exiting && !tray->isShown()) {
         // Without a tray icon a hidden window could not be brought back or
         // left, so closing offers to leave instead.
-        if (m_services.dialogs->question(this, kExitQuestion, kTitle))
+        if (tray->confirmExit())
             exitProgram();
         return;
     }

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "speech/ReaderState.h"
-#include "tray/NotifyIcon.h"
+#include "app/ReaderState.h"
 #include "tray/PopupMenus.h"
 #include "ui/ControlSet.h"
 
-#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -15,13 +13,16 @@
 class AdPanel;
 class CaptionLabel;
 class Dialogs;
+class NotifyArea;
 class QComboBox;
+class QTimer;
 class RichTextView;
 class Shell;
 class SpeechReading;
 class ToolbarCommands;
 class ToolbarImage;
 class ToolbarStrip;
+class TrayIcon;
 class Voice;
 
 // What the main window needs from outside; tests pass fakes.
@@ -48,22 +49,15 @@ public:
     static inline const QString kCaption = QStringLiteral("Talvero");
     static inline const QString kToolTips =
         QStringLiteral("上一页,下一页,打开文件,关闭文件,自动翻页,字体大小,语音阅读,语音设置");
-    static inline const QString kExitQuestion = QStringLiteral("你确定要退出程序吗?");
-    static inline const QString kTitle = QStringLiteral("提示");
-    // Attempts to register the tray icon while no notification area exists:
-    // one a second, then the close box alone offers the way out.
-    static constexpr int kTrayRetries = 300;
 
     explicit frmMain(const MainWindowServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The Load handler: runs once, before the window is first shown.
     void Form_Load();
-    void SetSetup();
+    // Writes the settings file; false when it could not be written.
+    bool SetSetup();
     void LoadReadFile();
-    void ShellMainMenu();
-    // The tray icon's mouse message (0x0202 left release, 0x0204 right press).
-    void picTray_MouseMove(int message);
     // Leaves the program without asking: icon removed, settings written.
     void exitProgram();
 
@@ -81,9 +75,9 @@ public:
 
     Voice *sp = nullptr;
     ReaderState state;
-    NotifyIconData trayRecord;
     SpeechReading *speech = nullptr;
     ToolbarCommands *commands = nullptr;
+    TrayIcon *tray = nullptr;
     PopupMenus menus;
 
 protected:
@@ -91,14 +85,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void createControls();
-    void registerTrayIcon();
+    void createBanner();
+    void createToolBand();
+    void createView();
+    void createReading();
+    void connectEvents();
     void fillVoiceList();
-    void onTrayAreaChanged();
 
     MainWindowServices m_services;
-    QTimer m_trayRetry;
-    int m_trayAttemptsLeft = kTrayRetries;
-    bool m_trayRegistered = false;
     bool m_exiting = false;
 };

@@ -19,3 +19,7 @@ public:
 private:
     QSlider *m_slider;
 };
+
+// Shows the voice's dialog of that type, modal over parent, if the voice
+// has one.
+void DisplayUI(Voice &voice, QWidget *parent, const QString &title, const QString &typeOfUI);

@@ -1,6 +1,6 @@
 #include "VolumeDialog.h"
 
-#include "Voice.h"
+#include "speech/Voice.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -23,4 +23,13 @@ VolumeDialog::VolumeDialog(Voice &voice, QWidget *parent)
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_slider, &QSlider::valueChanged, &voice, [&voice](int value) { voice.setVolume(value); });
+}
+
+void DisplayUI(Voice &voice, QWidget *parent, const QString &title, const QString &typeOfUI)
+{
+    if (!voice.IsUISupported(typeOfUI))
+        return;
+    VolumeDialog dialog(voice, parent);
+    dialog.setWindowTitle(title);
+    dialog.exec();
 }

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "tray/NotifyIcon.h"
+
+#include <QObject>
+#include <QTimer>
+
+class Dialogs;
+class PopupMenus;
+class QWidget;
+
+// The program's icon in the notification area and what it does: a left
+// click shows or hides the window, a right click opens the tray menu, whose
+// items ShellMainMenu carries out. Registration is tried again while no
+// notification area takes the icon; if the area goes away while the window
+// is hidden, the window comes back, so that the user is never stranded.
+class TrayIcon : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kExitQuestion = QStringLiteral("你确定要退出程序吗?");
+    // Attempts while no notification area exists: one a second, for five
+    // minutes; then the close box alone offers the way out.
+    static constexpr int kRetries = 300;
+
+    TrayIcon(NotifyArea *area, QWidget &window, PopupMenus &menus, Dialogs &dialogs,
+             QObject *parent = nullptr);
+
+    // Fills the tray record and registers the icon with it.
+    void registerIcon(const QIcon &icon, const QString &tip);
+    // Removes the icon for good (the exit).
+    void deleteIcon();
+    bool isShown() const;
+    const NotifyIconData &record() const { return m_record; }
+
+    // A mouse message on the icon (0x0202 left release, 0x0204 right press).
+    void picTray_MouseMove(int message);
+    void ShellMainMenu();
+    // The exit question; true only for OK.
+    bool confirmExit();
+
+signals:
+    void readingToggled();
+    void exitConfirmed();
+
+private:
+    void tryRegister();
+    void onAreaChanged();
+    void showWindow();
+
+    NotifyArea *m_area;
+    QWidget &m_window;
+    PopupMenus &m_menus;
+    Dialogs &m_dialogs;
+    NotifyIconData m_record;
+    QTimer m_retry;
+    int m_attemptsLeft = kRetries;
+    bool m_registered = false;
+    bool m_deleted = false;
+};
