@@ -23,27 +23,23 @@ bool DocumentLoader::load(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > kMaxFileBytes)
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFile(path).open(QIODevice::ReadOnly))
         return false;
     cancel();
-    if (file.size() <= kInlineBytes) {
+    if (info.size() <= kInlineBytes) {
         QString text;
-        if (TextDecoding::decodeDevice(file, text))
+        if (TextDecoding::decodeFile(path, text))
             emit loaded(text);
         else
             emit failed();
         return true;
     }
-    file.close();
     const quint64 generation = m_generation;
     m_busy = true;
     m_decoding.setFuture(QtConcurrent::run([path, generation] {
         Decoded result;
         result.generation = generation;
-        QFile source(path);
-        result.ok = source.open(QIODevice::ReadOnly)
-                    && TextDecoding::decodeDevice(source, result.text);
+        result.ok = TextDecoding::decodeFile(path, result.text);
         return result;
     }));
     return true;

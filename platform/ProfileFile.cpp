@@ -1,11 +1,10 @@
 #include "ProfileFile.h"
 
 #include "AtomicFile.h"
+#include "ProfileEncoding.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <vector>
@@ -13,7 +12,7 @@
 namespace Profile {
 namespace {
 
-const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+using namespace ProfileEncoding;
 
 struct Line {
     qsizetype begin = 0;   // first byte of the line's content
@@ -21,46 +20,16 @@ struct Line {
     qsizetype next = 0;    // first byte of the following line
 };
 
-enum class Encoding { Gb18030, Utf8 };
-
 struct Parsed {
     Encoding encoding = Encoding::Gb18030;
     std::vector<Line> lines;
 };
 
-// Hand-written files are UTF-8 without a mark on every Linux desktop. Our
-// own GB18030 can be valid UTF-8 by chance, but then only as two-byte
-// sequences: Chinese in UTF-8 takes three bytes a character.
-bool isUtf8WithoutMark(QByteArrayView bytes)
-{
-    bool wide = false;
-    for (const char c : bytes)
-        wide = wide || static_cast<unsigned char>(c) >= 0xE0;
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii)
-        return false;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    [[maybe_unused]] const QString asUtf8 = utf8.decode(bytes);
-    if (utf8.hasError())
-        return false;
-    if (wide)
-        return true;
-    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
-    [[maybe_unused]] const QString asGb = gb.decode(bytes);
-    return gb.hasError();
-}
-
 Parsed split(const QByteArray &bytes)
 {
     Parsed parsed;
-    qsizetype pos = 0;
-    if (bytes.startsWith(kUtf8Bom)) {
-        parsed.encoding = Encoding::Utf8;
-        pos = kUtf8Bom.size();
-    } else if (isUtf8WithoutMark(bytes)) {
-        parsed.encoding = Encoding::Utf8;
-    }
+    parsed.encoding = detect(bytes);
+    qsizetype pos = bytes.startsWith(kUtf8Bom) ? kUtf8Bom.size() : 0;
     const qsizetype n = bytes.size();
     // CR and LF never occur inside a GB18030 or UTF-8 character, so the
     // raw bytes can be split before decoding.
@@ -82,22 +51,6 @@ Parsed split(const QByteArray &bytes)
     return parsed;
 }
 
-QString decode(Encoding encoding, QByteArrayView bytes)
-{
-    QStringDecoder decoder(encoding == Encoding::Utf8 ? "UTF-8" : "GB18030");
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringDecoder::Latin1);
-    return decoder.decode(bytes);
-}
-
-QByteArray encode(Encoding encoding, const QString &text)
-{
-    QStringEncoder encoder(encoding == Encoding::Utf8 ? "UTF-8" : "GB18030");
-    if (!encoder.isValid())
-        encoder = QStringEncoder(QStringEncoder::Utf8);
-    return encoder.encode(text);
-}
-
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 QByteArrayView trimmed(QByteArrayView v)
@@ -107,34 +60,6 @@ QByteArrayView trimmed(QByteArrayView v)
     while (!v.isEmpty() && isBlank(v.back()))
         v.chop(1);
     return v;
-}
-
-// Longest prefix of at most maxBytes that does not end inside a character.
-qsizetype characterBoundary(Encoding encoding, QByteArrayView v, qsizetype maxBytes)
-{
-    qsizetype i = 0;
-    qsizetype last = 0;
-    const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(v[k]); };
-    while (i < v.size() && i <= maxBytes) {
-        last = i;
-        const unsigned char b = byte(i);
-        qsizetype len = 1;
-        if (encoding == Encoding::Utf8) {
-            if (b >= 0xF0)
-                len = 4;
-            else if (b >= 0xE0)
-                len = 3;
-            else if (b >= 0xC0)
-                len = 2;
-        } else if (b >= 0x81 && b <= 0xFE && i + 1 < v.size()) {
-            const unsigned char second = byte(i + 1);
-            len = (second >= 0x30 && second <= 0x39) ? 4 : 2;
-        }
-        i += len;
-    }
-    if (i <= maxBytes && i >= v.size())
-        return v.size();
-    return last;
 }
 
 struct KeyLine {
@@ -274,10 +199,11 @@ QString lookup(const QByteArray &fileBytes, const QString &section, const QStrin
     return decode(parsed.encoding, value);
 }
 
-QByteArray withValue(const QByteArray &fileBytes, const QString &section, const QString &key,
-                     const QString &value)
+namespace {
+
+QByteArray edited(const QByteArray &fileBytes, const Parsed &parsed, const QString &section,
+                  const QString &key, const QString &value)
 {
-    const Parsed parsed = split(fileBytes);
     const Location loc = locate(fileBytes, parsed, section, key);
     const QByteArray eol = lineBreakOf(fileBytes, parsed);
     const QByteArray entry = encode(parsed.encoding, key + u'=' + safeValue(value));
@@ -300,6 +226,22 @@ QByteArray withValue(const QByteArray &fileBytes, const QString &section, const 
     if (!out.isEmpty() && out != kUtf8Bom && !out.endsWith('\n') && !out.endsWith('\r'))
         out += eol;
     out += encode(parsed.encoding, u'[' + section + u']') + eol + entry + eol;
+    return out;
+}
+
+} // namespace
+
+QByteArray withValue(const QByteArray &fileBytes, const QString &section, const QString &key,
+                     const QString &value)
+{
+    const Parsed parsed = split(fileBytes);
+    QByteArray out = edited(fileBytes, parsed, section, key, value);
+    // The new line alone must not change how the whole file is read.
+    if (detect(out) != parsed.encoding) {
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r'))
+            out += lineBreakOf(fileBytes, parsed);
+        out += note(parsed.encoding) + lineBreakOf(fileBytes, parsed);
+    }
     return out;
 }
 

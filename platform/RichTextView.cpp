@@ -57,13 +57,27 @@ RichTextView::RichTextView(QWidget *parent)
     connect(m_loader, &DocumentLoader::loaded, this, &RichTextView::showDocument);
     // Unreadable after all: the old content stays.
     connect(m_loader, &DocumentLoader::failed, this, [this] { m_pendingCaret.reset(); });
-    // Assistive technology hears of caret moves in offsets of the whole text.
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
-        if (QAccessible::isActive() && !isDecoding()) {
-            QAccessibleTextCursorEvent event(this, SelStart());
-            QAccessible::updateAccessibility(&event);
-        }
-    });
+    announceCaretOnce();
+}
+
+// The text control tells assistive technology of every caret move in
+// offsets of its own layout, and the view would tell it again; the view
+// takes the control's place and tells it once, in offsets of the document.
+void RichTextView::announceCaretOnce()
+{
+    for (QObject *child : children()) {
+        if (child->metaObject()->indexOfSignal("cursorPositionChanged()") < 0
+            || !disconnect(child, SIGNAL(cursorPositionChanged()), this,
+                           SLOT(_q_cursorPositionChanged())))
+            continue;
+        connect(child, SIGNAL(cursorPositionChanged()), this, SIGNAL(cursorPositionChanged()));
+        connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+            if (QAccessible::isActive() && !isDecoding()) {
+                QAccessibleTextCursorEvent event(this, SelStart());
+                QAccessible::updateAccessibility(&event);
+            }
+        });
+    }
 }
 
 RichTextView::~RichTextView() = default;

@@ -69,6 +69,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void announceCaretOnce();
     void showDocument(const QString &text);
     void feedStep();
     void placeCaret(qsizetype logicalAnchor, qsizetype logicalPosition, bool scrollIntoView);

@@ -1,112 +1,166 @@
 #include "TextDecoding.h"
 
-#include <QBuffer>
+#include <QFile>
 #include <QHash>
 #include <QIODevice>
 #include <QStringDecoder>
+#include <QThread>
+#include <QUtf8StringView>
 
 #include <uchardet.h>
 
+#include <sys/mman.h>
+
+#include <cstring>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace TextDecoding {
 namespace {
 
-constexpr qint64 kChunkBytes = 4 * 1024 * 1024;
 constexpr qsizetype kDetectBytes = 64 * 1024;
+// Smaller inputs are not worth a second thread.
+constexpr qsizetype kMinPart = 4 * 1024 * 1024;
+// How far past a cut point to look for the end of its line.
+constexpr qsizetype kFindLineEnd = 1024 * 1024;
 
 struct Bom {
-    const char *bytes;
-    int size;
+    QByteArrayView bytes;
     const char *encoding;
 };
-constexpr Bom kBoms[] = {
-    {"\xEF\xBB\xBF", 3, "UTF-8"},
-    {"\xFF\xFE", 2, "UTF-16LE"},
-    {"\xFE\xFF", 2, "UTF-16BE"},
+const Bom kBoms[] = {
+    {"\xEF\xBB\xBF", "UTF-8"},
+    {"\xFF\xFE", "UTF-16LE"},
+    {"\xFE\xFF", "UTF-16BE"},
 };
 
-const Bom *findBom(QByteArrayView head)
+// Line breaks folded to "\n" and NUL made U+FFFD, in place; the new length.
+qsizetype normalize(char16_t *text, qsizetype length)
 {
-    for (const Bom &bom : kBoms) {
-        if (head.startsWith(QByteArrayView(bom.bytes, bom.size)))
-            return &bom;
+    const QStringView view(text, length);
+    const qsizetype cr = view.indexOf(u'\r');
+    const qsizetype nul = view.indexOf(QChar(0));
+    if (cr < 0 && nul < 0)
+        return length;
+    qsizetype from = cr < 0 ? nul : nul < 0 ? cr : qMin(cr, nul);
+    char16_t *out = text + from;
+    for (; from < length; ++from) {
+        const char16_t c = text[from];
+        if (c == u'\r') {
+            *out++ = u'\n';
+            if (from + 1 < length && text[from + 1] == u'\n')
+                ++from;
+        } else {
+            *out++ = c == 0 ? char16_t(QChar::ReplacementCharacter) : c;
+        }
     }
-    return nullptr;
+    return out - text;
 }
 
-// Appends decoded text with line breaks folded to "\n" and NUL made U+FFFD.
-class Normalizer
+// ASCII-based encodings without shift states never have a line feed
+// inside a character, so they can be cut after one.
+bool cutsAtLineEnds(const QByteArray &encoding)
 {
-public:
-    explicit Normalizer(QString &out) : m_out(out) {}
+    const QByteArray name = encoding.toUpper();
+    return !name.startsWith("UTF-16") && !name.startsWith("UTF-32") && !name.contains("2022")
+           && !name.startsWith("UTF-7") && !name.startsWith("HZ");
+}
 
-    void append(QStringView piece)
-    {
-        const qsizetype start = m_out.size();
-        m_out.resize(start + piece.size());
-        QChar *dst = m_out.data() + start;
-        for (const QChar c : piece) {
-            if (c == u'\n' && m_afterCr) {
-                m_afterCr = false;
-                continue;
-            }
-            m_afterCr = c == u'\r';
-            if (m_afterCr)
-                *dst++ = u'\n';
-            else if (c.unicode() == 0)
-                *dst++ = QChar::ReplacementCharacter;
-            else
-                *dst++ = c;
-        }
-        m_out.truncate(dst - m_out.constData());
-    }
+// Fewer page faults while the result is written: a big result touches
+// tens of thousands of small pages otherwise.
+void preferHugePages(void *data, qsizetype bytes)
+{
+    const auto page = quintptr(2 * 1024 * 1024);
+    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(data) + quintptr(bytes)) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+}
 
-private:
-    QString &m_out;
-    bool m_afterCr = false;
+struct Part {
+    QByteArrayView bytes;
+    qsizetype offset = 0;   // into the result
+    qsizetype length = 0;   // decoded
+    bool error = false;
 };
 
-QStringDecoder decoderFor(const QByteArray &encoding)
+QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
 {
-    QStringDecoder decoder(encoding.constData());
-    if (!decoder.isValid())
-        decoder = QStringDecoder("GB18030");
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringDecoder::Utf8);
-    return decoder;
+    const qsizetype cores = QThread::idealThreadCount();
+    const qsizetype wanted = cuttable ? qBound<qsizetype>(1, bytes.size() / kMinPart, cores) : 1;
+    QList<Part> parts;
+    qsizetype begin = 0;
+    for (qsizetype i = 1; i < wanted; ++i) {
+        const qsizetype at = qMax(begin, bytes.size() * i / wanted);
+        const qsizetype lineEnd = bytes.sliced(at, qMin(kFindLineEnd, bytes.size() - at)).indexOf('\n');
+        if (lineEnd < 0)
+            continue;
+        parts.append({bytes.sliced(begin, at + lineEnd + 1 - begin)});
+        begin = at + lineEnd + 1;
+    }
+    parts.append({bytes.sliced(begin)});
+    return parts;
 }
 
-// Decodes the rest of the device; with stopOnError, gives up (returns false)
-// at the first undecodable byte.
-bool decodeStream(QIODevice &device, QStringDecoder &decoder, QString &text, bool stopOnError,
-                  bool &readFailed)
+// Decodes the parts side by side, each into its own stretch of the
+// result, then closes the gaps. With stopOnError, false at any error.
+bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOnError,
+                   QString &text)
 {
-    Normalizer normalizer(text);
-    readFailed = false;
-    bool reserved = false;
-    for (;;) {
-        const QByteArray chunk = device.read(kChunkBytes);
-        if (chunk.isEmpty()) {
-            readFailed = !device.atEnd();
-            break;
-        }
-        const QString piece = decoder.decode(chunk);
-        if (stopOnError && decoder.hasError())
-            return false;
-        if (!reserved && device.size() > chunk.size()) {
-            // Guess the whole length from the first piece to avoid regrowth.
-            const double ratio = double(piece.size()) / double(chunk.size());
-            text.reserve(qsizetype(double(device.size()) * ratio * 1.02) + 16);
-            reserved = true;
-        }
-        normalizer.append(piece);
-    }
-    const QString tail = decoder.decode(QByteArrayView());   // flush partial input
-    if (stopOnError && decoder.hasError())
+    const auto flags = QStringDecoder::Flag::ConvertInitialBom;
+    QStringDecoder sizing(encoding.constData(), flags);
+    if (!sizing.isValid())
         return false;
-    normalizer.append(tail);
-    return !readFailed;
+    QList<Part> parts = partsOf(bytes, cutsAtLineEnds(encoding));
+    qsizetype total = 0;
+    for (Part &part : parts) {
+        part.offset = total;
+        total += sizing.requiredSpace(part.bytes.size()) + 1;
+    }
+    text = QString(total, Qt::Uninitialized);
+    QChar *out = text.data();
+    preferHugePages(out, total * qsizetype(sizeof(QChar)));
+    const auto decodePart = [&](Part &part) {
+        QStringDecoder decoder(encoding.constData(), flags);
+        QChar *begin = out + part.offset;
+        QChar *end = decoder.appendToBuffer(begin, part.bytes);
+        end = decoder.appendToBuffer(end, QByteArrayView());   // what an unfinished character leaves
+        part.error = decoder.hasError();
+        part.length = normalize(reinterpret_cast<char16_t *>(begin), end - begin);
+    };
+    std::vector<std::thread> helpers;
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        helpers.emplace_back(decodePart, std::ref(parts[i]));
+    decodePart(parts[0]);
+    for (std::thread &helper : helpers)
+        helper.join();
+    qsizetype length = 0;
+    for (const Part &part : parts) {
+        if (stopOnError && part.error) {
+            text.clear();
+            return false;
+        }
+        std::memmove(out + length, out + part.offset, size_t(part.length) * sizeof(QChar));
+        length += part.length;
+    }
+    text.resize(length);
+    text.squeeze();   // hands the rest back (a shrinking realloc does not copy)
+    return true;
+}
+
+QByteArray decoderName(const QByteArray &encoding)
+{
+    return QStringDecoder(encoding.constData()).isValid() ? encoding : QByteArray("GB18030");
+}
+
+bool looksUtf8(QByteArrayView head)
+{
+    // A head cut inside a character is no reason to give up on UTF-8.
+    const qsizetype lineEnd = head.lastIndexOf('\n');
+    if (head.size() == kDetectBytes && lineEnd > 0)
+        head = head.first(lineEnd);
+    return QUtf8StringView(head.data(), head.size()).isValidUtf8();
 }
 
 } // namespace
@@ -133,46 +187,47 @@ QByteArray detectLegacyEncoding(QByteArrayView head)
         {"UHC", "windows-949"},
         {"ISO-8859-1", "windows-1252"},
     };
-    const QByteArray decoderName = aliases.value(name, name);
-    if (!QStringDecoder(decoderName.constData()).isValid())
-        return "GB18030";
-    return decoderName;
+    return decoderName(aliases.value(name, name));
+}
+
+QString decode(QByteArrayView bytes)
+{
+    QString text;
+    for (const Bom &bom : kBoms) {
+        if (bytes.startsWith(bom.bytes)) {
+            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text);
+            return text;
+        }
+    }
+    const QByteArrayView head = bytes.first(qMin(bytes.size(), kDetectBytes));
+    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text))
+        return text;
+    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text))
+        decodeInParts(bytes, "GB18030", false, text);
+    return text;
+}
+
+bool decodeFile(const QString &path, QString &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() > 0) {
+        if (const uchar *mapped = file.map(0, file.size())) {
+            text = decode(QByteArrayView(mapped, file.size()));
+            return true;
+        }
+    }
+    return decodeDevice(file, text);
 }
 
 bool decodeDevice(QIODevice &device, QString &text)
 {
-    text.clear();
-    const QByteArray head = device.peek(kDetectBytes);
-    bool readFailed = false;
-    if (const Bom *bom = findBom(head)) {
-        device.read(bom->size);
-        QStringDecoder decoder = decoderFor(bom->encoding);
-        return decodeStream(device, decoder, text, false, readFailed);
-    }
-    // Try UTF-8 first; most files that are not UTF-8 fail in the first chunk.
-    const qint64 start = device.pos();
-    {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        if (decodeStream(device, utf8, text, true, readFailed))
-            return true;
-        if (readFailed)
-            return false;
-    }
-    text.clear();
-    if (!device.seek(start))
+    const QByteArray bytes = device.readAll();
+    if (!device.atEnd())
         return false;
-    QStringDecoder legacy = decoderFor(detectLegacyEncoding(head));
-    return decodeStream(device, legacy, text, false, readFailed);
-}
-
-QString decode(const QByteArray &bytes)
-{
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QString text;
-    decodeDevice(buffer, text);
-    return text;
+    text = decode(bytes);
+    return true;
 }
 
 } // namespace TextDecoding

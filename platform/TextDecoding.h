@@ -13,17 +13,22 @@ class QIODevice;
 // Every line break ("\r\n", "\n", a lone "\r") becomes one "\n", and NUL or
 // undecodable bytes become U+FFFD, so offsets into the result are offsets
 // into what the view holds.
+//
+// Big inputs are decoded in parts cut at line ends, one per core, straight
+// into the result.
 namespace TextDecoding {
 
 // Encoding name for QStringDecoder ("GB18030", "BIG5", "SHIFT_JIS", ...) of
 // text that is not UTF-8, from up to its first 64 KiB.
 QByteArray detectLegacyEncoding(QByteArrayView head);
 
-QString decode(const QByteArray &bytes);
+QString decode(QByteArrayView bytes);
 
-// Reads the device to its end and decodes it, a few MiB at a time so that
-// the raw bytes and the text are never held whole together. Returns false
-// if reading failed.
+// The whole file, mapped into memory rather than read where it can be.
+// False if it cannot be read.
+bool decodeFile(const QString &path, QString &text);
+
+// Reads the device to its end and decodes it. False if reading failed.
 bool decodeDevice(QIODevice &device, QString &text);
 
 } // namespace TextDecoding

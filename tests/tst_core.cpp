@@ -177,6 +177,9 @@ void TestCore::write_data()
                                      << QByteArray("\xEF\xBB\xBF[system]\nk=书\n");
     QTest::newRow("UTF-8 file stays UTF-8") << QByteArray("[system]\nn=红\nk=1\n") << "书"
                                             << QByteArray("[system]\nn=红\nk=书\n");
+    QTest::newRow("an edit does not change the encoding")
+        << QByteArray("[system]\nk=\xB4\xCB\nz=\xE4\xB8\xAD\n") << "1"
+        << QByteArray("[system]\nk=1\nz=\xE4\xB8\xAD\n") + gb("; 编码: GB18030\n");
     QTest::newRow("a line break adds no line") << QByteArray("[system]\nk=1\n") << "a\nPlayPos=9"
                                                << QByteArray("[system]\nk=a PlayPos=9\n");
     const QByteArray binary("\xFF\xFE\x00\x81\x30junk\x80\xFF", 12);

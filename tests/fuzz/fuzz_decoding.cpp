@@ -7,8 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString text = TextDecoding::decode(bytes);
+    const QString text = TextDecoding::decode(QByteArrayView(data, qsizetype(size)));
     if (text.contains(QChar(0)) || text.contains(u'\r'))
         std::abort();
     return 0;
