@@ -17,10 +17,10 @@ void LoadSettings(AppSettingsRecord &s)
     s.ReadFileName = ReadIniString(kSection, QStringLiteral("readfilename"), QString(), path);
     assignWholeNumber(ReadIniString(kSection, QStringLiteral("PlayPos"), QStringLiteral("1"), path),
                       s.PlayPos);
-    assignWholeNumber(ReadIniString(kSection, QStringLiteral("PlayRate"), QStringLiteral("7"), path),
-                      s.PlayRate);
-    assignWholeNumber(ReadIniString(kSection, QStringLiteral("AutoRate"), QStringLiteral("3"), path),
-                      s.AutoRate);
+    assignWholeNumber(
+        ReadIniString(kSection, QStringLiteral("PlayRate"), QStringLiteral("7"), path), s.PlayRate);
+    assignWholeNumber(
+        ReadIniString(kSection, QStringLiteral("AutoRate"), QStringLiteral("3"), path), s.AutoRate);
     assignWholeNumber(
         ReadIniString(kSection, QStringLiteral("FontSizes"), QStringLiteral("10"), path),
         s.FontSizes);

@@ -40,9 +40,9 @@ QString chooseConfigPath(const QString &programFolder, const QString &userConfig
 
 QString defaultConfigPath()
 {
-    const QString userFolder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/talvero");
+    const QString userFolder = QStandardPaths::writableLocation(
+                                   QStandardPaths::GenericConfigLocation)
+                               + QStringLiteral("/talvero");
     const QString path = chooseConfigPath(QCoreApplication::applicationDirPath(), userFolder);
     if (path.startsWith(userFolder))
         QDir().mkpath(userFolder);

@@ -26,8 +26,8 @@ std::optional<std::int64_t> parseWholeNumber(const QString &text, std::int64_t m
         }
     }
     int fractionDigits = 0;
-    int firstFraction = -1;      // first digit after the point
-    bool restNonZero = false;    // any non-zero digit after the first
+    int firstFraction = -1;   // first digit after the point
+    bool restNonZero = false; // any non-zero digit after the first
     if (i < t.size() && t[i] == u'.') {
         for (++i; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i, ++fractionDigits) {
             const int d = t[i].unicode() - u'0';

@@ -13,8 +13,7 @@
 std::optional<std::int64_t> parseWholeNumber(const QString &text, std::int64_t min,
                                              std::int64_t max);
 
-template <typename Int>
-void assignWholeNumber(const QString &text, Int &field)
+template <typename Int> void assignWholeNumber(const QString &text, Int &field)
 {
     if (const auto value = parseWholeNumber(text, std::numeric_limits<Int>::min(),
                                             std::numeric_limits<Int>::max())) {

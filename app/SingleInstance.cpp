@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
-SingleInstance::SingleInstance(const QString &lockPath) : m_lock(std::make_unique<QLockFile>(lockPath))
+SingleInstance::SingleInstance(const QString &lockPath)
+    : m_lock(std::make_unique<QLockFile>(lockPath))
 {
     // A live instance may hold the lock for days; only a dead owner makes it
     // stale.

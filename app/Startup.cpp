@@ -25,8 +25,7 @@ void loadQtTranslations(QApplication &app)
     // The program speaks Chinese whatever the locale; standard buttons too.
     auto *translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                         QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
 }
 
@@ -37,11 +36,13 @@ void loadQtTranslations(QApplication &app)
     std::_Exit(status);
 }
 
-constexpr const char *kNeedsDisplay = "Talvero needs a graphical session: no display could be opened.";
+constexpr const char *kNeedsDisplay =
+    "Talvero needs a graphical session: no display could be opened.";
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
            || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 

@@ -81,7 +81,7 @@ bool replace(const QString &path, QByteArrayView head, qint64 keepFrom)
     temp.path = folder + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
     temp.fd = ::mkostemp(temp.path.data(), O_CLOEXEC);
     if (temp.fd < 0) {
-        temp.placed = true;   // nothing was created
+        temp.placed = true; // nothing was created
         return false;
     }
     struct stat old = {};

@@ -35,8 +35,8 @@ private:
     void breaksIn(qsizetype from, qsizetype to, std::vector<qsizetype> &out) const;
     QString withBreaks(qsizetype from, qsizetype to, const std::vector<qsizetype> &breaks) const;
 
-    QString m_text;                   // shares the document's text
+    QString m_text; // shares the document's text
     qsizetype m_begin = 0;
     qsizetype m_end = 0;
-    std::vector<qsizetype> m_breaks;  // logical offsets, in (m_begin, m_end)
+    std::vector<qsizetype> m_breaks; // logical offsets, in (m_begin, m_end)
 };

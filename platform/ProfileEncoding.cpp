@@ -29,7 +29,8 @@ Encoding detect(QByteArrayView bytes)
         return Encoding::Gb18030;
     if (!decodesWithoutError("UTF-8", bytes))
         return Encoding::Gb18030;
-    const bool wide = std::any_of(bytes.begin(), bytes.end(), [&](char c) { return byte(c) >= 0xE0; });
+    const bool wide = std::any_of(bytes.begin(), bytes.end(),
+                                  [&](char c) { return byte(c) >= 0xE0; });
     return wide || !decodesWithoutError("GB18030", bytes) ? Encoding::Utf8 : Encoding::Gb18030;
 }
 

@@ -15,9 +15,9 @@ namespace {
 using namespace ProfileEncoding;
 
 struct Line {
-    qsizetype begin = 0;   // first byte of the line's content
-    qsizetype end = 0;     // one past its content, before the line break
-    qsizetype next = 0;    // first byte of the following line
+    qsizetype begin = 0; // first byte of the line's content
+    qsizetype end = 0;   // one past its content, before the line break
+    qsizetype next = 0;  // first byte of the following line
 };
 
 struct Parsed {
@@ -51,7 +51,10 @@ Parsed split(const QByteArray &bytes)
     return parsed;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 QByteArrayView trimmed(QByteArrayView v)
 {
@@ -64,8 +67,8 @@ QByteArrayView trimmed(QByteArrayView v)
 
 struct KeyLine {
     bool isSection = false;
-    QString name;           // section name or key
-    QByteArrayView value;   // raw value bytes for a key line
+    QString name;         // section name or key
+    QByteArrayView value; // raw value bytes for a key line
 };
 
 bool parseLine(Encoding encoding, QByteArrayView raw, KeyLine &out)
@@ -168,8 +171,8 @@ bool readHead(const QString &fileName, Head &head)
         return false;
     if (head.bytes.size() > kMaxReadBytes) {
         head.bytes.truncate(kMaxReadBytes);
-        const qsizetype lastBreak =
-            qMax(head.bytes.lastIndexOf('\n'), head.bytes.lastIndexOf('\r'));
+        const qsizetype lastBreak = qMax(head.bytes.lastIndexOf('\n'),
+                                         head.bytes.lastIndexOf('\r'));
         if (lastBreak >= 0)
             head.bytes.truncate(lastBreak + 1);
         head.keepFrom = head.bytes.size();
@@ -217,7 +220,7 @@ QByteArray edited(const QByteArray &fileBytes, const Parsed &parsed, const QStri
     if (loc.sectionHeader >= 0) {
         const Line &after = parsed.lines[size_t(loc.sectionLastLine)];
         QByteArray insert;
-        if (after.next == after.end)   // last line of the file, without a break
+        if (after.next == after.end) // last line of the file, without a break
             insert += eol;
         insert += entry + eol;
         out.insert(after.next, insert);

@@ -91,7 +91,7 @@ bool RichTextView::LoadFile(const QString &path)
         return false;
     }
     if (m_loader->isBusy())
-        m_feedTimer.stop();   // the old document is not worth filling in now
+        m_feedTimer.stop(); // the old document is not worth filling in now
     return true;
 }
 
@@ -110,7 +110,8 @@ void RichTextView::showDocument(const QString &text)
 {
     m_feedTimer.stop();
     m_text = text;
-    const qsizetype caret = qBound<qsizetype>(0, qsizetype(m_pendingCaret.value_or(0)), m_text.size());
+    const qsizetype caret = qBound<qsizetype>(0, qsizetype(m_pendingCaret.value_or(0)),
+                                              m_text.size());
     m_map.reset(m_text, cutNear(m_text, caret - kBeforeCaret, false));
     setPlainText(m_map.append(cutNear(m_text, qMax(caret, m_map.begin() + kFirstPiece), true)));
     m_pendingCaret.reset();
@@ -214,7 +215,7 @@ qint32 RichTextView::SelStart() const
 void RichTextView::setSelStart(qint32 position)
 {
     if (position < 0)
-        return;   // refused, as an invalid property value
+        return; // refused, as an invalid property value
     if (isDecoding()) {
         m_pendingCaret = position;
         return;
@@ -256,15 +257,9 @@ void RichTextView::scroll(ScrollStep step)
 {
     QScrollBar *bar = verticalScrollBar();
     switch (step) {
-    case SB_LINEDOWN:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        break;
-    case SB_PAGEUP:
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-        break;
-    case SB_PAGEDOWN:
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        break;
+    case SB_LINEDOWN: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case SB_PAGEUP: bar->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+    case SB_PAGEDOWN: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
     }
 }
 

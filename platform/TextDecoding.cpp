@@ -80,8 +80,8 @@ void preferHugePages(void *data, qsizetype bytes)
 
 struct Part {
     QByteArrayView bytes;
-    qsizetype offset = 0;   // into the result
-    qsizetype length = 0;   // decoded
+    qsizetype offset = 0; // into the result
+    qsizetype length = 0; // decoded
     bool error = false;
 };
 
@@ -93,7 +93,8 @@ QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
     qsizetype begin = 0;
     for (qsizetype i = 1; i < wanted; ++i) {
         const qsizetype at = qMax(begin, bytes.size() * i / wanted);
-        const qsizetype lineEnd = bytes.sliced(at, qMin(kFindLineEnd, bytes.size() - at)).indexOf('\n');
+        const qsizetype lineEnd =
+            bytes.sliced(at, qMin(kFindLineEnd, bytes.size() - at)).indexOf('\n');
         if (lineEnd < 0)
             continue;
         parts.append({bytes.sliced(begin, at + lineEnd + 1 - begin)});
@@ -125,7 +126,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
         QStringDecoder decoder(encoding.constData(), flags);
         QChar *begin = out + part.offset;
         QChar *end = decoder.appendToBuffer(begin, part.bytes);
-        end = decoder.appendToBuffer(end, QByteArrayView());   // what an unfinished character leaves
+        end = decoder.appendToBuffer(end, QByteArrayView()); // what an unfinished character leaves
         part.error = decoder.hasError();
         part.length = normalize(reinterpret_cast<char16_t *>(begin), end - begin);
     };
@@ -145,7 +146,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
         length += part.length;
     }
     text.resize(length);
-    text.squeeze();   // hands the rest back (a shrinking realloc does not copy)
+    text.squeeze(); // hands the rest back (a shrinking realloc does not copy)
     return true;
 }
 

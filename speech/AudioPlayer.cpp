@@ -20,10 +20,11 @@ std::int64_t nowNs()
 } // namespace
 
 AudioPlayer::AudioPlayer(SpeechQueue &queue, int sampleRate, WordCallback onWord)
-    : m_queue(queue), m_rate(sampleRate), m_onWord(std::move(onWord)),
+    : m_queue(queue),
+      m_rate(sampleRate),
+      m_onWord(std::move(onWord)),
       m_sink(sampleRate, queue.wakeFd)
-{
-}
+{}
 
 void AudioPlayer::run()
 {
@@ -80,7 +81,8 @@ void AudioPlayer::handOnAudio()
         if (m_playing == m_queue.session && room > 0 && !m_queue.audio.empty()) {
             const auto take = std::min<std::size_t>(std::size_t(room), m_queue.audio.size());
             m_chunk.assign(m_queue.audio.begin(), m_queue.audio.begin() + std::ptrdiff_t(take));
-            m_queue.audio.erase(m_queue.audio.begin(), m_queue.audio.begin() + std::ptrdiff_t(take));
+            m_queue.audio.erase(m_queue.audio.begin(),
+                                m_queue.audio.begin() + std::ptrdiff_t(take));
         }
         volume = m_queue.volume;
         idle = m_queue.idle();

@@ -38,9 +38,9 @@ private:
     const int m_rate;
     WordCallback m_onWord;
     AudioSink m_sink;
-    std::uint64_t m_playing = 0;   // session the sink plays
-    qint64 m_handed = 0;           // samples of that session handed on
-    qint64 m_sinkBase = 0;         // of those, before the sink's session began
+    std::uint64_t m_playing = 0; // session the sink plays
+    qint64 m_handed = 0;         // samples of that session handed on
+    qint64 m_sinkBase = 0;       // of those, before the sink's session began
     bool m_tailFlushed = false;
     bool m_firstHanded = false;
     std::vector<std::int16_t> m_chunk;

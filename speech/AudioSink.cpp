@@ -184,8 +184,7 @@ qint64 AudioSink::writable()
         return 0;
     checkHealth();
     switch (m_mode) {
-    case Mode::Connecting:
-        return 0;
+    case Mode::Connecting: return 0;
     case Mode::Server:
         if (!streamReady())
             return 0;

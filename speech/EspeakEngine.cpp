@@ -20,7 +20,7 @@ struct Library {
     int sampleRate = 0;
     QList<VoiceToken> voices;
 };
-Library g_library;   // written by one synthesis thread at a time
+Library g_library; // written by one synthesis thread at a time
 
 // Synthesis stays this far ahead of playback, at most.
 constexpr double kAheadSeconds = 0.4;
@@ -54,7 +54,7 @@ struct EspeakEngine::Running {
     qsizetype from = 0;
     const SpeechSegmenter::Segment *segment = nullptr;
     WordEventFilter *filter = nullptr;
-    qint64 segmentBase = 0;   // session sample where the segment's audio begins
+    qint64 segmentBase = 0; // session sample where the segment's audio begins
 };
 
 EspeakEngine::EspeakEngine(WordCallback onWord) : m_onWord(std::move(onWord)) {}
@@ -67,8 +67,8 @@ std::unique_ptr<EspeakEngine> EspeakEngine::start(WordCallback onWord, const cha
         return nullptr;
     std::promise<bool> ready;
     std::future<bool> started = ready.get_future();
-    engine->m_synthesis =
-        std::thread(&EspeakEngine::synthesisThread, engine.get(), &ready, dataPath);
+    engine->m_synthesis = std::thread(&EspeakEngine::synthesisThread, engine.get(), &ready,
+                                      dataPath);
     if (!started.get()) {
         engine->m_synthesis.join();
         g_engine = nullptr;
@@ -180,11 +180,11 @@ int EspeakEngine::onSynthesized(short *wav, int count, const void *eventList)
          event && event->type != espeakEVENT_LIST_TERMINATED; ++event) {
         if (event->type != espeakEVENT_WORD)
             continue;
-        const auto offset =
-            running->filter->accept(*running->segment, event->text_position, event->length);
+        const auto offset = running->filter->accept(*running->segment, event->text_position,
+                                                    event->length);
         if (offset)
-            markers.push_back({running->segmentBase + event->sample,
-                               qint32(*offset - running->from)});
+            markers.push_back(
+                {running->segmentBase + event->sample, qint32(*offset - running->from)});
     }
 
     qint64 total = 0;

@@ -56,7 +56,7 @@ private:
     QList<VoiceToken> m_voices;
     int m_sampleRate = 22050;
     SpeechQueue m_queue;
-    Running *m_running = nullptr;   // synthesis thread only
+    Running *m_running = nullptr; // synthesis thread only
     std::thread m_synthesis;
     std::thread m_player;
 };

@@ -10,18 +10,19 @@ EspeakVoice::EspeakVoice(QObject *parent) : Voice(parent) {}
 EspeakVoice *EspeakVoice::create(QObject *parent, const char *dataPath)
 {
     auto *voice = new EspeakVoice(parent);
-    voice->m_engine = EspeakEngine::start([voice](std::uint64_t session, qint32 position,
-                                                  std::int64_t) {
-        // Player thread: hand the word to the voice's thread. Words of a
-        // session that was purged meanwhile are dropped there.
-        QMetaObject::invokeMethod(
-            voice,
-            [voice, session, position] {
-                if (session == voice->m_session.load())
-                    emit voice->Word(position);
-            },
-            Qt::QueuedConnection);
-    }, dataPath);
+    voice->m_engine = EspeakEngine::start(
+        [voice](std::uint64_t session, qint32 position, std::int64_t) {
+            // Player thread: hand the word to the voice's thread. Words of a
+            // session that was purged meanwhile are dropped there.
+            QMetaObject::invokeMethod(
+                voice,
+                [voice, session, position] {
+                    if (session == voice->m_session.load())
+                        emit voice->Word(position);
+                },
+                Qt::QueuedConnection);
+        },
+        dataPath);
     if (!voice->m_engine) {
         delete voice;
         return nullptr;

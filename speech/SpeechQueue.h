@@ -20,8 +20,8 @@ struct SpeechQueue {
         int wordsPerMinute = 175;
     };
     struct Marker {
-        qint64 sample;      // in the session's audio
-        qint32 position;    // offset from the job's `from`
+        qint64 sample;   // in the session's audio
+        qint32 position; // offset from the job's `from`
     };
 
     SpeechQueue();
@@ -34,16 +34,16 @@ struct SpeechQueue {
     bool idle() const { return audio.empty() && jobs.empty() && !synthesizing; }
 
     std::mutex mutex;
-    std::condition_variable work;    // jobs for the synthesis thread
-    std::condition_variable space;   // room in the audio queue
+    std::condition_variable work;  // jobs for the synthesis thread
+    std::condition_variable space; // room in the audio queue
     bool quit = false;
     std::uint64_t session = 0;
     std::deque<std::pair<std::uint64_t, Job>> jobs;
-    std::deque<std::int16_t> audio;  // synthesized, not yet handed on
+    std::deque<std::int16_t> audio; // synthesized, not yet handed on
     std::deque<Marker> markers;
-    qint64 sessionSamples = 0;       // all samples queued in the session
+    qint64 sessionSamples = 0; // all samples queued in the session
     bool synthesizing = false;
     int volume = 100;
     SpeechProbe *probe = nullptr;
-    const int wakeFd;                // an eventfd the player's wait includes
+    const int wakeFd; // an eventfd the player's wait includes
 };

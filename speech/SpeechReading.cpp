@@ -35,7 +35,7 @@ void SpeechReading::PlayFile()
     }
     const qint32 playPos = m_state.AppSettings.PlayPos;
     if (playPos < 1)
-        return;   // no such position: nothing is cut, nothing spoken
+        return; // no such position: nothing is cut, nothing spoken
     const QString text = m_rtb.Text();
     // The spoken text is the suffix from PlayPos; it shares the view's text.
     PlayWav(text, qMin<qsizetype>(playPos - 1, text.size()));

@@ -5,11 +5,16 @@ namespace {
 bool isSentenceEnd(char32_t c)
 {
     switch (c) {
-    case U'。': case U'！': case U'？': case U'；': case U'…':
-    case U'!': case U'?': case U';': case U'.':
-        return true;
-    default:
-        return false;
+    case U'。':
+    case U'！':
+    case U'？':
+    case U'；':
+    case U'…':
+    case U'!':
+    case U'?':
+    case U';':
+    case U'.': return true;
+    default: return false;
     }
 }
 
@@ -17,10 +22,12 @@ bool isSentenceEnd(char32_t c)
 bool isPause(char32_t c)
 {
     switch (c) {
-    case U'，': case U'、': case U'：': case U',': case U':':
-        return true;
-    default:
-        return false;
+    case U'，':
+    case U'、':
+    case U'：':
+    case U',':
+    case U':': return true;
+    default: return false;
     }
 }
 
@@ -28,11 +35,17 @@ bool isPause(char32_t c)
 bool isClosing(char32_t c)
 {
     switch (c) {
-    case U'”': case U'’': case U'」': case U'』': case U'）': case U'》': case U'"':
-    case U'\'': case U')': case U']':
-        return true;
-    default:
-        return false;
+    case U'”':
+    case U'’':
+    case U'」':
+    case U'』':
+    case U'）':
+    case U'》':
+    case U'"':
+    case U'\'':
+    case U')':
+    case U']': return true;
+    default: return false;
     }
 }
 
@@ -46,15 +59,15 @@ char32_t codePointAt(const QString &text, qsizetype i)
 
 qsizetype codePointLength(const QString &text, qsizetype i)
 {
-    return (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
+    return (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
+                                                                                              : 1;
 }
 
 } // namespace
 
 SpeechSegmenter::SpeechSegmenter(const QString &text, qsizetype from)
     : m_text(text), m_pos(qBound<qsizetype>(0, from, text.size()))
-{
-}
+{}
 
 qsizetype SpeechSegmenter::findEnd(qsizetype begin) const
 {
@@ -66,8 +79,8 @@ qsizetype SpeechSegmenter::findEnd(qsizetype begin) const
     };
     qsizetype i = begin;
     qsizetype han = 0;
-    qsizetype lastPause = -1;   // just after a comma or colon
-    qsizetype lastSpace = -1;   // just after a blank
+    qsizetype lastPause = -1; // just after a comma or colon
+    qsizetype lastSpace = -1; // just after a blank
     while (i < size) {
         const char32_t c = codePointAt(m_text, i);
         const qsizetype len = codePointLength(m_text, i);
@@ -121,9 +134,9 @@ SpeechSegmenter::Segment SpeechSegmenter::make(qsizetype begin, qsizetype end) c
         const qsizetype len = codePointLength(m_text, i);
         segment.codePointOffsets.push_back(i);
         if (len == 1 && QChar(c).isSurrogate()) {
-            clean += QChar::ReplacementCharacter;   // a lone half of a pair
+            clean += QChar::ReplacementCharacter; // a lone half of a pair
         } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
-            clean += u' ';   // control characters mean nothing to say
+            clean += u' '; // control characters mean nothing to say
         } else {
             clean += m_text.mid(i, len);
         }

@@ -20,9 +20,9 @@ public:
     static constexpr qsizetype kMaxPiece = 400;
 
     struct Segment {
-        qsizetype begin = 0;   // UTF-16 offsets into the whole text
+        qsizetype begin = 0; // UTF-16 offsets into the whole text
         qsizetype end = 0;
-        QByteArray utf8;       // NUL-terminated, as the engine reads it
+        QByteArray utf8; // NUL-terminated, as the engine reads it
         // UTF-16 offset (into the whole text) of each code point of utf8,
         // plus one past the last.
         std::vector<qsizetype> codePointOffsets;
@@ -37,6 +37,6 @@ private:
     qsizetype findEnd(qsizetype begin) const;
     Segment make(qsizetype begin, qsizetype end) const;
 
-    const QString m_text;   // shared with the caller, never detached
+    const QString m_text; // shared with the caller, never detached
     qsizetype m_pos;
 };

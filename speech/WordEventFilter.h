@@ -22,6 +22,6 @@ public:
                                     int length);
 
 private:
-    const QString m_text;   // shared with the caller, never detached
+    const QString m_text; // shared with the caller, never detached
     qsizetype m_last = -1;
 };

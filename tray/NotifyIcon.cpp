@@ -9,7 +9,7 @@ SystemNotifyArea::SystemNotifyArea(QObject *parent) : NotifyArea(parent)
     // have no such signal, and the caller polls.
     if (QObject *native = reinterpret_cast<QObject *>(qGuiApp->platformNativeInterface())) {
         if (native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
-            connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this,
+            connect(native, SIGNAL(systemTrayWindowChanged(QScreen *)), this,
                     SIGNAL(areaChanged()));
     }
 }

@@ -12,7 +12,7 @@ class QWidget;
 // the same icon.
 struct NotifyIconData {
     quint32 uID = 0;
-    quint32 uFlags = 7;                 // message, icon, tip
+    quint32 uFlags = 7; // message, icon, tip
     quint32 uCallbackMessage = 0x0200;
     QIcon hIcon;
     QString szTip;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Dialogs.h"
 #include "app/ReaderState.h"
+#include "platform/Dialogs.h"
 
 #include <QList>
 
@@ -22,8 +22,7 @@ class PopupMenus
 public:
     PopupMenus(Dialogs &dialogs, QWidget *owner, const ReaderState &state)
         : m_dialogs(dialogs), m_owner(owner), m_state(state)
-    {
-    }
+    {}
 
     qint16 ShowTrayMenu();
     qint16 ShowReadSpeedMenu();

@@ -95,21 +95,14 @@ void TrayIcon::picTray_MouseMove(int message)
 void TrayIcon::ShellMainMenu()
 {
     switch (m_menus.ShowTrayMenu()) {
-    case ShowWindow:
-        showWindow();
-        break;
-    case HideWindow:
-        m_window.hide();
-        break;
-    case ReadAloud:
-        emit readingToggled();
-        break;
+    case ShowWindow: showWindow(); break;
+    case HideWindow: m_window.hide(); break;
+    case ReadAloud: emit readingToggled(); break;
     case ExitProgram:
         if (confirmExit())
             emit exitConfirmed();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -18,8 +18,7 @@ class ToolbarImageAccessible : public QAccessibleWidget
 public:
     explicit ToolbarImageAccessible(ToolbarImage *image)
         : QAccessibleWidget(image, QAccessible::Button)
-    {
-    }
+    {}
 
     ToolbarImage *image() const { return static_cast<ToolbarImage *>(widget()); }
 
@@ -62,8 +61,7 @@ class RichTextViewAccessible : public QAccessibleWidget, public QAccessibleTextI
 public:
     explicit RichTextViewAccessible(RichTextView *view)
         : QAccessibleWidget(view, QAccessible::EditableText)
-    {
-    }
+    {}
 
     RichTextView *view() const { return static_cast<RichTextView *>(widget()); }
 
@@ -86,7 +84,7 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)
-            return QString();   // the text goes through the text interface
+            return QString(); // the text goes through the text interface
         return QAccessibleWidget::text(t);
     }
 
@@ -111,7 +109,8 @@ public:
     {
         const QString whole = view()->Text();
         startOffset = qBound(0, startOffset, int(whole.size()));
-        endOffset = endOffset < 0 ? int(whole.size()) : qBound(startOffset, endOffset, int(whole.size()));
+        endOffset = endOffset < 0 ? int(whole.size())
+                                  : qBound(startOffset, endOffset, int(whole.size()));
         return whole.mid(startOffset, endOffset - startOffset);
     }
     int characterCount() const override { return int(view()->Text().size()); }

@@ -89,7 +89,7 @@ void AdPanel::stopFetch()
 void AdPanel::Navigate2(const QUrl &url)
 {
     stopFetch();
-    ++m_generation;   // a page still being reduced is not shown
+    ++m_generation; // a page still being reduced is not shown
     clear();
     if (!isWebUrl(url)) {
         emit navigationFinished(false);

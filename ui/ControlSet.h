@@ -39,7 +39,7 @@ enum Command : int {
 };
 inline constexpr int kImageCount = 8;
 inline constexpr std::array<int, kImageCount> kImageLeftTwips = {0,    450,  1050, 1530,
-                                                                2100, 2520, 3180, 3690};
+                                                                 2100, 2520, 3180, 3690};
 constexpr QRect imageRect(int index)
 {
     return fromTwips(kImageLeftTwips[size_t(index)], 60, 375, 375);

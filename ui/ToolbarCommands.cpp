@@ -26,10 +26,13 @@ const QString kVolumeTitle = QStringLiteral("My App's Sound Levels");
 ToolbarCommands::ToolbarCommands(ReaderState &state, const Controls &controls,
                                  SpeechReading &speech, PopupMenus &menus, Dialogs &dialogs,
                                  QObject *parent)
-    : QObject(parent), m_state(state), m_controls(controls), m_speech(speech), m_menus(menus),
+    : QObject(parent),
+      m_state(state),
+      m_controls(controls),
+      m_speech(speech),
+      m_menus(menus),
       m_dialogs(dialogs)
-{
-}
+{}
 
 void ToolbarCommands::img_Click(int index)
 {

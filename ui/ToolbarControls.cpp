@@ -11,8 +11,7 @@
 
 ToolbarStrip::ToolbarStrip(QWidget *parent)
     : QWidget(parent), m_renderer(new QSvgRenderer(QStringLiteral(":/toolbar.svg"), this))
-{
-}
+{}
 
 void ToolbarStrip::paintEvent(QPaintEvent *)
 {
@@ -79,7 +78,8 @@ void ToolbarImage::mouseReleaseEvent(QMouseEvent *event)
     const bool wasPressed = m_pressed.testFlag(event->button());
     m_pressed &= ~event->button();
     emit MouseUp(m_index);
-    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (wasPressed && event->button() == Qt::LeftButton
+        && rect().contains(event->position().toPoint()))
         emit Click(m_index);
 }
 

@@ -22,7 +22,8 @@ VolumeDialog::VolumeDialog(Voice &voice, QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(m_slider, &QSlider::valueChanged, &voice, [&voice](int value) { voice.setVolume(value); });
+    connect(m_slider, &QSlider::valueChanged, &voice,
+            [&voice](int value) { voice.setVolume(value); });
 }
 
 void DisplayUI(Voice &voice, QWidget *parent, const QString &title, const QString &typeOfUI)

@@ -6,7 +6,8 @@ namespace {
 
 constexpr int kViewTop = 1350 / ControlSet::kTwipsPerPixel;
 // Distance from the label's left edge to the window's right edge.
-constexpr int kCaptionAllowance = 6615 / ControlSet::kTwipsPerPixel - 120 / ControlSet::kTwipsPerPixel;
+constexpr int kCaptionAllowance = 6615 / ControlSet::kTwipsPerPixel
+                                  - 120 / ControlSet::kTwipsPerPixel;
 
 } // namespace
 

@@ -188,7 +188,7 @@ void frmMain::Form_Load()
     modMain::LoadSettings(state.AppSettings);
     const int saved = state.AppSettings.curLanguage;
     if (saved >= 0 && saved < cmbLanguage->count())
-        cmbLanguage->setCurrentIndex(saved);   // runs the list's Click
+        cmbLanguage->setCurrentIndex(saved); // runs the list's Click
     rtb->setFontSize(state.AppSettings.FontSizes);
     if (sp)
         sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
@@ -214,8 +214,8 @@ void frmMain::fillVoiceList()
     }
     // Filled but not chosen: the saved choice is applied after the settings.
     cmbLanguage->setCurrentIndex(-1);
-    connect(cmbLanguage, &QComboBox::currentIndexChanged, speech,
-            &SpeechReading::cmbLanguage_Click, Qt::UniqueConnection);
+    connect(cmbLanguage, &QComboBox::currentIndexChanged, speech, &SpeechReading::cmbLanguage_Click,
+            Qt::UniqueConnection);
 }
 
 bool frmMain::trayIconShown() const
@@ -250,7 +250,7 @@ void frmMain::exitProgram()
     m_exiting = true;
     tray->deleteIcon();
     SetSetup();
-    hide();   // unloading would only hide it: the Unload handler refuses
+    hide(); // unloading would only hide it: the Unload handler refuses
     if (sp)
         sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
     if (m_services.endProcess)

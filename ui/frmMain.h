@@ -47,8 +47,8 @@ class frmMain : public QWidget
 
 public:
     static inline const QString kCaption = QStringLiteral("Talvero");
-    static inline const QString kToolTips =
-        QStringLiteral("上一页,下一页,打开文件,关闭文件,自动翻页,字体大小,语音阅读,语音设置");
+    static inline const QString kToolTips = QStringLiteral(
+        "上一页,下一页,打开文件,关闭文件,自动翻页,字体大小,语音阅读,语音设置");
 
     explicit frmMain(const MainWindowServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
