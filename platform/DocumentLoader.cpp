@@ -26,14 +26,6 @@ bool DocumentLoader::load(const QString &path)
     if (!QFile(path).open(QIODevice::ReadOnly))
         return false;
     cancel();
-    if (info.size() <= kInlineBytes) {
-        QString text;
-        if (TextDecoding::decodeFile(path, text))
-            emit loaded(text);
-        else
-            emit failed();
-        return true;
-    }
     const quint64 generation = m_generation;
     m_busy = true;
     m_decoding.setFuture(QtConcurrent::run([path, generation] {

@@ -4,23 +4,20 @@
 #include <QObject>
 #include <QString>
 
-// Reads and decodes documents for the view and hands over the finished
-// text. Files up to kInlineBytes are decoded at once, bigger ones on a
-// worker thread, so the window never waits for them.
+// Reads and decodes documents for the view on a worker thread and hands
+// over the finished text, so the window never waits for a file.
 class DocumentLoader : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
-    static constexpr qint64 kInlineBytes = 4 * 1024 * 1024;
 
     explicit DocumentLoader(QObject *parent = nullptr);
     ~DocumentLoader() override;
 
     // False when the file cannot be opened or is too big; nothing follows.
-    // Otherwise `loaded` follows (before this returns, for a small file),
-    // or `failed` when it turns out unreadable.
+    // Otherwise `loaded` follows, or `failed` when it turns out unreadable.
     bool load(const QString &path);
     // A load under way is given up: neither signal comes for it.
     void cancel();

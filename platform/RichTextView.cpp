@@ -13,10 +13,10 @@ namespace {
 // Characters put into the view first, around the caret: a few screens,
 // with the caret near their top, since laying out the lines between the
 // top and the caret is what costs.
-constexpr qsizetype kFirstPiece = 16 * 1024;
+constexpr qsizetype kFirstPiece = 4 * 1024;
 constexpr qsizetype kBeforeCaret = 1024;
 // Characters added per step afterwards; one step stays well under 50 ms.
-constexpr qsizetype kPiece = 256 * 1024;
+constexpr qsizetype kPiece = 128 * 1024;
 // How far to look for a line break to cut at.
 constexpr qsizetype kCutSearch = 64 * 1024;
 
@@ -56,7 +56,11 @@ RichTextView::RichTextView(QWidget *parent)
     connect(&m_feedTimer, &QTimer::timeout, this, &RichTextView::feedStep);
     connect(m_loader, &DocumentLoader::loaded, this, &RichTextView::showDocument);
     // Unreadable after all: the old content stays.
-    connect(m_loader, &DocumentLoader::failed, this, [this] { m_pendingCaret.reset(); });
+    connect(m_loader, &DocumentLoader::failed, this, [this] {
+        m_pendingCaret.reset();
+        if (isLoading())
+            m_feedTimer.start();
+    });
     announceCaretOnce();
 }
 
@@ -90,8 +94,7 @@ bool RichTextView::LoadFile(const QString &path)
         m_pendingCaret = caret;
         return false;
     }
-    if (m_loader->isBusy())
-        m_feedTimer.stop(); // the old document is not worth filling in now
+    m_feedTimer.stop(); // the old document is not worth filling in now
     return true;
 }
 

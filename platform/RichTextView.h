@@ -13,9 +13,9 @@ class DocumentLoader;
 // stands. Positions are zero-based UTF-16 offsets into Text(), where each
 // line break is one unit.
 //
-// Big documents are decoded in the background and put into the view in
-// pieces: the part around the caret first, the rest from the event loop, so
-// the first page shows at once and the window keeps answering. Very long
+// Documents are decoded in the background and put into the view in pieces:
+// the part around the caret first, the rest from the event loop, so the
+// first page shows at once and the window keeps answering. Very long
 // lines are broken for display only. Every operation keeps its meaning
 // meanwhile, and none waits: Text() is the whole document shown (the old
 // one until a new one is decoded), and a caret set beyond what the view
@@ -31,10 +31,9 @@ public:
     explicit RichTextView(QWidget *parent = nullptr);
     ~RichTextView() override;
 
-    // Replaces the content with the decoded file. False, and the view left as
-    // it was, when the file cannot be opened or is too big. A file that turns
-    // out unreadable while it decodes in the background leaves the old
-    // content too.
+    // Replaces the content with the decoded file, once it is decoded. False,
+    // and the view left as it was, when the file cannot be opened or is too
+    // big. A file that turns out unreadable leaves the old content too.
     bool LoadFile(const QString &path);
 
     const QString &Text() const { return m_text; }

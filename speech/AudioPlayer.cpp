@@ -100,6 +100,11 @@ void AudioPlayer::handOnAudio()
             m_queue.probe->firstSampleHanded(m_sink.usingServer());
         m_firstHanded = true;
     }
+    if (m_sink.underflows() != m_underflows) {
+        m_underflows = m_sink.underflows();
+        if (!idle && m_queue.probe)
+            m_queue.probe->gap();
+    }
     // The end of the text: play what is buffered even below the threshold.
     if (idle && !m_tailFlushed) {
         m_sink.flushTail();

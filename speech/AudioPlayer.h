@@ -43,6 +43,7 @@ private:
     qint64 m_sinkBase = 0;       // of those, before the sink's session began
     bool m_tailFlushed = false;
     bool m_firstHanded = false;
+    int m_underflows = 0;
     std::vector<std::int16_t> m_chunk;
     std::vector<Due> m_due;
 };

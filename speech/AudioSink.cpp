@@ -13,8 +13,10 @@ using Clock = std::chrono::steady_clock;
 
 // How long a session waits for the server before it plays silently.
 constexpr auto kConnectWait = std::chrono::milliseconds(300);
-// What the server buffers ahead; it bounds the delay of a volume change.
-constexpr pa_usec_t kTargetLatencyUs = 100 * 1000;
+// What the server buffers ahead: enough to ride out a busy machine that
+// keeps the player thread waiting; it also bounds the delay of a volume
+// change.
+constexpr pa_usec_t kTargetLatencyUs = 300 * 1000;
 constexpr pa_usec_t kPrebufferUs = 20 * 1000;
 // What the silent clock keeps "buffered", like a server would.
 constexpr qint64 kSilentAheadMs = 100;
@@ -105,6 +107,9 @@ void AudioSink::openStream()
     attr.fragsize = uint32_t(-1);
     const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
                                          | PA_STREAM_ADJUST_LATENCY);
+    pa_stream_set_underflow_callback(
+        m_stream, [](pa_stream *, void *self) { ++static_cast<AudioSink *>(self)->m_underflows; },
+        this);
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         closeStream();
 }

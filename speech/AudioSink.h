@@ -46,6 +46,8 @@ public:
     void iterate(int timeoutUs);
 
     bool usingServer() const { return m_mode == Mode::Server; }
+    // Times the server ran out of audio to play, since the start.
+    int underflows() const { return m_underflows; }
     // Gives up on the server for this session, as when it goes away.
     void switchToSilent();
 
@@ -69,6 +71,7 @@ private:
 
     Mode m_mode = Mode::Silent;
     bool m_inSession = false;
+    int m_underflows = 0;
     qint64 m_written = 0;
     qint64 m_played = 0;
     std::chrono::steady_clock::time_point m_sessionStart;

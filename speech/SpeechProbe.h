@@ -14,6 +14,8 @@ public:
     virtual void firstSampleHanded(bool throughServer) { Q_UNUSED(throughServer) }
     // The output fell silent after a purge.
     virtual void silenced() {}
+    // The sound server ran out of audio while more was still to come.
+    virtual void gap() {}
     // Samples synthesized in the current session so far.
     virtual void synthesized(qint64 sessionSamples) { Q_UNUSED(sessionSamples) }
 };

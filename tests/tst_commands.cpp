@@ -56,6 +56,8 @@ struct Reader : WindowHarness {
     {
         dialogs.files = {doc};
         click(OpenFile);
+        if (!decoded(*w().rtb))
+            return false;
         dialogs.menuChoices = {5};
         if (m != Mode::Idle)
             click(m == Mode::Reading ? SpeechToggle : AutoTurn);
@@ -344,6 +346,7 @@ void TestCommands::openCloseAndDrop()
     // A file that cannot be read: the old text stays, the rest goes on.
     r.dialogs.files = {r.file("missing.txt")};
     r.click(OpenFile);
+    QVERIFY(decoded(*r.w().rtb));
     QCOMPARE(r.w().rtb->Text(), chapter());
     QCOMPARE(r.w().labCaption->text(), r.file("missing.txt"));
     QCOMPARE(r.w().state.AppSettings.PlayPos, 1);
@@ -376,6 +379,7 @@ void TestCommands::openCloseAndDrop()
     }
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
     QCoreApplication::sendEvent(r.w().img[OpenFile], &drop);
+    QVERIFY(decoded(*r.w().rtb));
     QCOMPARE(r.w().rtb->Text(), QString("second"));
     QCOMPARE(r.w().labCaption->text(), second);
     QTest::mouseClick(r.w().labCaption, Qt::LeftButton);

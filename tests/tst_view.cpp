@@ -72,7 +72,7 @@ void TestView::caretOffsetsAreTextOffsets()
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath("e.txt"), "第一行😀末\r\n\r\n\r\n第四行𠀀字\rend"));
     Shown view;
-    QVERIFY(view.LoadFile(dir.filePath("e.txt")));
+    QVERIFY(view.LoadFile(dir.filePath("e.txt")) && decoded(view));
     const QString text = view.Text();
     QCOMPARE(text, QString("第一行😀末\n\n\n第四行𠀀字\nend"));
     QCOMPARE(shownText(view), text);
@@ -107,7 +107,7 @@ void TestView::failedLoadsKeepTheDocument()
     QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(DocumentLoader::kMaxFileBytes + 1));
     QVERIFY(writeFile(dir.filePath("good.txt"), "保留的文本"));
     Shown view;
-    QVERIFY(view.LoadFile(dir.filePath("good.txt")));
+    QVERIFY(view.LoadFile(dir.filePath("good.txt")) && decoded(view));
     view.setSelStart(2);
     QVERIFY(!view.LoadFile(name.isEmpty() ? name : dir.filePath(name)));
     QCOMPARE(view.Text(), QString("保留的文本"));

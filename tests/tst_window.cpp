@@ -79,7 +79,7 @@ void TestWindow::savedSettingsAreApplied()
     const QString text = QStringLiteral("第一章\n天下大势，分久必合，合久必分。\n");
     QVERIFY(!withDocument || writeFile(doc, gb18030(text)));
     QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + settings.arg(doc))));
-    QVERIFY(h.start());
+    QVERIFY(h.start() && decoded(*h.w().rtb));
     frmMain &w = h.w();
     QCOMPARE(w.rtb->Text(), withDocument ? text : QString());
     QCOMPARE(w.rtb->SelStart(), caret);

@@ -1,5 +1,7 @@
 #include "Fakes.h"
 
+#include "platform/RichTextView.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +13,11 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+bool decoded(const RichTextView &view)
+{
+    return QTest::qWaitFor([&] { return !view.isDecoding(); }, 20000);
 }
 
 QByteArray readFile(const QString &path)

@@ -12,7 +12,11 @@
 #include <functional>
 #include <memory>
 
+class RichTextView;
+
 bool writeFile(const QString &path, const QByteArray &bytes);
+// Waits until the view's document is decoded; false after 20 s.
+bool decoded(const RichTextView &view);
 QByteArray readFile(const QString &path);
 QByteArray gb18030(const QString &text);
 
