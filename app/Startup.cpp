@@ -5,7 +5,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
-#include "speech/EspeakVoice.h"
+#include "speech/VoiceSet.h"
 #include "tray/NotifyIcon.h"
 #include "ui/AdPanel.h"
 #include "ui/frmMain.h"
@@ -92,7 +92,7 @@ int Main(int argc, char **argv)
     services.dialogs = &dialogs;
     services.shell = &shell;
     services.notifyArea = &notifyArea;
-    services.createVoice = [](QObject *parent) -> Voice * { return EspeakVoice::create(parent); };
+    services.createVoice = [](QObject *parent) -> Voice * { return new VoiceSet(parent); };
     services.configPath = defaultConfigPath();
     services.adsUrl = AdPanel::defaultUrl();
     services.endProcess = [](int status) { endNow(status); };

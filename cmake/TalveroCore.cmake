@@ -16,6 +16,7 @@ add_library(talvero_core STATIC
   ${TALVERO_ROOT}/platform/ProfileFile.cpp ${TALVERO_ROOT}/platform/ProfileFile.h
   ${TALVERO_ROOT}/platform/TextDecoding.cpp ${TALVERO_ROOT}/platform/TextDecoding.h
   ${TALVERO_ROOT}/speech/SpeechSegmenter.cpp ${TALVERO_ROOT}/speech/SpeechSegmenter.h
+  ${TALVERO_ROOT}/speech/SsmlText.cpp ${TALVERO_ROOT}/speech/SsmlText.h
   ${TALVERO_ROOT}/speech/WordEventFilter.cpp ${TALVERO_ROOT}/speech/WordEventFilter.h
 )
 target_include_directories(talvero_core PUBLIC ${TALVERO_ROOT})

@@ -24,7 +24,8 @@ public:
 
     using QObject::QObject;
 
-    // All installed voices, always in the same order.
+    // All installed voices, always in the same order; voices that become
+    // known later are added at the end (voicesChanged).
     virtual QList<VoiceToken> GetVoices() const = 0;
     // Later speech uses this voice.
     virtual bool setVoice(const VoiceToken &token) = 0;
@@ -53,4 +54,5 @@ signals:
     // The word at characterPosition (zero-based UTF-16 offset into the text
     // last passed to Speak) is about to be heard.
     void Word(qint32 characterPosition);
+    void voicesChanged();
 };

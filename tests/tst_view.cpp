@@ -25,19 +25,6 @@ QString novel(int paragraphs)
     return text;
 }
 
-// What the view shows, without the breaks it adds for display.
-QString shownText(RichTextView &view)
-{
-    QString text;
-    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
-        text += b.text();
-        const int end = b.position() + b.length() - 1;
-        if (b.next().isValid() && view.logicalPosition(end) != view.logicalPosition(end + 1))
-            text += u'\n';
-    }
-    return text;
-}
-
 struct Shown : RichTextView {
     Shown()
     {
@@ -45,6 +32,16 @@ struct Shown : RichTextView {
         resize(400, 300);
         show();
         exposed = QTest::qWaitForWindowExposed(this);
+    }
+    // What the view shows, without the breaks it adds for display.
+    QString shownText()
+    {
+        QString text;
+        for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+            const int end = b.position() + b.length() - 1;
+            text += b.text() + (b.next().isValid() && logicalPosition(end) != logicalPosition(end + 1) ? "\n" : "");
+        }
+        return text;
     }
     bool exposed = false;
 };
@@ -56,199 +53,171 @@ class TestView : public QObject
     Q_OBJECT
 
 private slots:
-    void caretOffsetsAreTextOffsets();
-    void failedLoadsKeepTheDocument_data();
-    void failedLoadsKeepTheDocument();
-    void bigFileArrivesAroundTheCaret();
-    void longLinesAreBrokenForDisplayOnly();
-    void readingWaitsForTheText();
-    void scrollingNeverMovesTheCaret();
-    void spaceBarPagesOnce();
-    void caretShowsWithoutFocus();
+    void caretOffsetsAreTextOffsets()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("e.txt"), "第一行😀末\r\n\r\n\r\n第四行𠀀字\rend"));
+        Shown view;
+        QVERIFY(view.LoadFile(dir.filePath("e.txt")) && decoded(view));
+        const QString text = view.Text();
+        QCOMPARE(text, QString("第一行😀末\n\n\n第四行𠀀字\nend"));
+        QCOMPARE(view.shownText(), text);
+        for (qint32 i = 0; i <= text.size(); ++i) {
+            if (i < text.size() && text[i].isLowSurrogate())
+                continue; // never inside a pair
+            view.setSelStart(i);
+            QCOMPARE(view.SelStart(), i);
+        }
+        view.setSelStart(3);
+        view.setSelStart(-5); // refused
+        QCOMPARE(view.SelStart(), 3);
+        view.setSelStart(100000);
+        QCOMPARE(view.SelStart(), qint32(text.size()));
+    }
+
+    void failedLoadsKeepTheDocument_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"missing.txt", "folder", "", "huge.txt"})
+            QTest::newRow(name) << QString(name);
+    }
+
+    void failedLoadsKeepTheDocument()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir("folder");
+        QFile huge(dir.filePath("huge.txt")); // sparse: costs nothing
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(DocumentLoader::kMaxFileBytes + 1));
+        QVERIFY(writeFile(dir.filePath("good.txt"), "保留的文本"));
+        Shown view;
+        QVERIFY(view.LoadFile(dir.filePath("good.txt")) && decoded(view));
+        view.setSelStart(2);
+        QVERIFY(!view.LoadFile(name.isEmpty() ? name : dir.filePath(name)));
+        QCOMPARE(view.Text(), QString("保留的文本"));
+        QCOMPARE(view.SelStart(), 2);
+    }
+
+    void bigFileArrivesAroundTheCaret()
+    {
+        QTemporaryDir dir;
+        const QString text = novel(120000); // 5.6 million characters
+        QVERIFY(writeFile(dir.filePath("n.txt"), gb18030(text)));
+        Shown view;
+        QSignalSpy loaded(&view, &RichTextView::loaded);
+        QVERIFY(view.LoadFile(dir.filePath("n.txt")));
+        const qint32 deep = qint32(text.size() * 3 / 4);
+        view.setSelStart(deep);
+        QCOMPARE(view.SelStart(), deep); // reads back as set while decoding
+        QVERIFY(decoded(view) && view.isLoading());
+        // The first piece holds the caret, in sight.
+        QCOMPARE(view.document()->characterAt(view.textCursor().position()), text[deep]);
+        QVERIFY(view.viewport()->rect().intersects(view.cursorRect()));
+        // Assistive technology sees the whole text and the caret meanwhile.
+        QAccessibleTextInterface *a11y = QAccessible::queryAccessibleInterface(&view)->textInterface();
+        QCOMPARE(a11y->characterCount(), int(text.size()));
+        QCOMPARE(a11y->cursorPosition(), deep);
+        QCOMPARE(a11y->text(deep, deep + 4), text.mid(deep, 4));
+        // A caret beyond what has arrived takes effect when it does.
+        view.setSelStart(10);
+        QCOMPARE(view.SelStart(), 10);
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, 30000);
+        QCOMPARE(view.textCursor().position(), 10);
+        QCOMPARE(view.shownText(), text);
+    }
+
+    void longLinesAreBrokenForDisplayOnly()
+    {
+        // One line of 1 MiB, a surrogate pair in it, then a short line.
+        const QString text = QString(512 * 1024, u'文') + "😀" + QString(512 * 1024, u'w') + "\n末行";
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("line.txt"), text.toUtf8()));
+        Shown view;
+        QSignalSpy loaded(&view, &RichTextView::loaded);
+        QVERIFY(view.LoadFile(dir.filePath("line.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, 20000);
+        QCOMPARE(view.Text(), text);
+        int longest = 0;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
+            longest = qMax(longest, b.length());
+        QVERIFY2(longest <= 2 * DisplayMap::kChunk + 1, "no block long enough to freeze the layout");
+        QCOMPARE(view.shownText(), text);
+        for (qint32 at : {qint32(DisplayMap::kChunk), qint32(512 * 1024), qint32(text.size() - 2)}) {
+            view.setSelStart(at);
+            QCOMPARE(view.SelStart(), at);
+            QCOMPARE(view.document()->characterAt(view.textCursor().position()), text[at]);
+        }
+    }
+
+    void readingWaitsForTheText()
+    {
+        QTemporaryDir dir;
+        const QString text = novel(120000);
+        QVERIFY(writeFile(dir.filePath("n.txt"), text.toUtf8()));
+        ReaderState state;
+        Shown view;
+        FakeShell shell;
+        FakeVoice voice({"v"});
+        SpeechReading speech(state, view, shell);
+        speech.setVoice(&voice);
+        // Started and stopped while decoding: nothing is ever spoken.
+        QVERIFY(view.LoadFile(dir.filePath("n.txt")));
+        state.AppSettings.PlayPos = 11;
+        speech.PlayFile();
+        speech.PlayStop();
+        QVERIFY(decoded(view));
+        QVERIFY(std::all_of(voice.spoken.begin(), voice.spoken.end(), [](auto &s) { return s.text.isEmpty(); }));
+        // Started while decoding: spoken from PlayPos once the text is there.
+        QVERIFY(view.LoadFile(dir.filePath("n.txt")) && view.isDecoding());
+        speech.PlayFile();
+        QCOMPARE(voice.spoken.last().text, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!voice.spoken.last().text.isEmpty(), 20000);
+        QCOMPARE(voice.spoken.last().text, text.mid(10));
+    }
+
+    void scrollingAndSpaceMoveOnlyTheView()
+    {
+        Shown view;
+        view.setText(novel(300));
+        view.setSelStart(20);
+        QScrollBar *bar = view.verticalScrollBar();
+        view.scroll(RichTextView::SB_PAGEDOWN);
+        const int paged = bar->value();
+        view.scroll(RichTextView::SB_LINEDOWN);
+        QVERIFY(paged > 0 && bar->value() == paged + 1);
+        view.scroll(RichTextView::SB_PAGEUP);
+        QVERIFY(bar->value() < paged);
+        // The view does nothing with a space itself (with Shift it would page
+        // back): the window's KeyDown listener turns the page.
+        QSignalSpy keys(&view, &RichTextView::KeyDown);
+        QTest::keyClick(&view, Qt::Key_Space, Qt::ShiftModifier);
+        QTest::keyClick(&view, Qt::Key_Space);
+        QVERIFY(bar->value() < paged);
+        QCOMPARE(std::count_if(keys.begin(), keys.end(), [](auto &key) { return key[0] == int(Qt::Key_Space); }), 2);
+        while (bar->value() < bar->maximum())
+            view.scroll(RichTextView::SB_PAGEDOWN);
+        view.scroll(RichTextView::SB_LINEDOWN); // at the end: nothing more
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(view.SelStart(), 20);
+        QCOMPARE(view.Text(), novel(300));
+    }
+
+    void caretShowsWithoutFocus()
+    {
+        Shown view;
+        QVERIFY(view.exposed);
+        view.setText(QStringLiteral("一二三四五六七八九十"));
+        view.setSelStart(5);
+        view.clearFocus();
+        const QImage image = view.viewport()->grab().toImage();
+        const QRect caret = view.cursorRect();
+        bool drawn = false;
+        for (int y = caret.top(); y <= caret.bottom(); ++y)
+            drawn = drawn || image.pixelColor(caret.left(), y) == view.palette().text().color();
+        QVERIFY2(drawn, "the caret is the bookmark: drawn also without focus");
+    }
 };
 
-void TestView::caretOffsetsAreTextOffsets()
-{
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("e.txt"), "第一行😀末\r\n\r\n\r\n第四行𠀀字\rend"));
-    Shown view;
-    QVERIFY(view.LoadFile(dir.filePath("e.txt")) && decoded(view));
-    const QString text = view.Text();
-    QCOMPARE(text, QString("第一行😀末\n\n\n第四行𠀀字\nend"));
-    QCOMPARE(shownText(view), text);
-    for (qint32 i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i].isLowSurrogate())
-            continue;   // the caret never stands inside a pair
-        view.setSelStart(i);
-        QCOMPARE(view.SelStart(), i);
-    }
-    view.setSelStart(3);
-    view.setSelStart(-5);   // refused
-    QCOMPARE(view.SelStart(), 3);
-    view.setSelStart(100000);
-    QCOMPARE(view.SelStart(), qint32(text.size()));
-}
-
-void TestView::failedLoadsKeepTheDocument_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("missing") << "missing.txt";
-    QTest::newRow("a folder") << "folder";
-    QTest::newRow("no name") << "";
-    QTest::newRow("too big") << "huge.txt";
-}
-
-void TestView::failedLoadsKeepTheDocument()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir("folder");
-    QFile huge(dir.filePath("huge.txt"));   // sparse: costs nothing
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(DocumentLoader::kMaxFileBytes + 1));
-    QVERIFY(writeFile(dir.filePath("good.txt"), "保留的文本"));
-    Shown view;
-    QVERIFY(view.LoadFile(dir.filePath("good.txt")) && decoded(view));
-    view.setSelStart(2);
-    QVERIFY(!view.LoadFile(name.isEmpty() ? name : dir.filePath(name)));
-    QCOMPARE(view.Text(), QString("保留的文本"));
-    QCOMPARE(view.SelStart(), 2);
-}
-
-void TestView::bigFileArrivesAroundTheCaret()
-{
-    QTemporaryDir dir;
-    const QString text = novel(120000);   // 5.6 million characters
-    QVERIFY(writeFile(dir.filePath("n.txt"), gb18030(text)));
-    Shown view;
-    QSignalSpy loaded(&view, &RichTextView::loaded);
-    QVERIFY(view.LoadFile(dir.filePath("n.txt")));
-    const qint32 deep = qint32(text.size() * 3 / 4);
-    view.setSelStart(deep);
-    QCOMPARE(view.SelStart(), deep);   // reads back as set while decoding
-    QTRY_VERIFY_WITH_TIMEOUT(!view.isDecoding(), 20000);
-    QVERIFY(view.isLoading());
-    QCOMPARE(view.Text().size(), text.size());
-    // The first piece holds the caret, in sight.
-    QCOMPARE(view.document()->characterAt(view.textCursor().position()), text[deep]);
-    QVERIFY(view.viewport()->rect().intersects(view.cursorRect()));
-    // Assistive technology sees the whole text and the caret meanwhile.
-    QAccessibleTextInterface *a11y = QAccessible::queryAccessibleInterface(&view)->textInterface();
-    QCOMPARE(a11y->characterCount(), int(text.size()));
-    QCOMPARE(a11y->cursorPosition(), deep);
-    QCOMPARE(a11y->text(deep, deep + 4), text.mid(deep, 4));
-    // A caret beyond what has arrived takes effect when it does.
-    view.setSelStart(10);
-    QCOMPARE(view.SelStart(), 10);
-    QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, 30000);
-    QCOMPARE(view.textCursor().position(), 10);
-    QCOMPARE(shownText(view), text);
-}
-
-void TestView::longLinesAreBrokenForDisplayOnly()
-{
-    // One line of 1 MiB without a break, then a short line.
-    const QString text = QString(512 * 1024, QChar(0x6587)) + QStringLiteral("😀")
-                         + QString(512 * 1024, u'w') + QStringLiteral("\n末行");
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("line.txt"), text.toUtf8()));
-    Shown view;
-    QSignalSpy loaded(&view, &RichTextView::loaded);
-    QVERIFY(view.LoadFile(dir.filePath("line.txt")));
-    QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, 20000);
-    QCOMPARE(view.Text(), text);
-    int longest = 0;
-    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
-        longest = qMax(longest, b.length());
-    QVERIFY2(longest <= 2 * DisplayMap::kChunk + 1, "no block long enough to freeze the layout");
-    QCOMPARE(shownText(view), text);
-    for (qint32 at : {qint32(DisplayMap::kChunk), qint32(512 * 1024), qint32(text.size() - 2)}) {
-        view.setSelStart(at);
-        QCOMPARE(view.SelStart(), at);
-        QCOMPARE(view.document()->characterAt(view.textCursor().position()), text[at]);
-    }
-}
-
-void TestView::readingWaitsForTheText()
-{
-    QTemporaryDir dir;
-    const QString text = novel(120000);
-    QVERIFY(writeFile(dir.filePath("n.txt"), text.toUtf8()));
-    ReaderState state;
-    Shown view;
-    FakeShell shell;
-    FakeVoice voice({"v"});
-    SpeechReading speech(state, view, shell);
-    speech.setVoice(&voice);
-    // Started and stopped while decoding: nothing is ever spoken.
-    QVERIFY(view.LoadFile(dir.filePath("n.txt")));
-    state.AppSettings.PlayPos = 11;
-    speech.PlayFile();
-    speech.PlayStop();
-    QTRY_VERIFY_WITH_TIMEOUT(!view.isDecoding(), 20000);
-    for (const auto &s : voice.spoken)
-        QVERIFY(s.text.isEmpty());
-    // Started while decoding: spoken from PlayPos as soon as the text is there.
-    QVERIFY(view.LoadFile(dir.filePath("n.txt")));
-    QVERIFY(view.isDecoding());
-    speech.PlayFile();
-    QCOMPARE(voice.spoken.last().text, QString());
-    QTRY_VERIFY_WITH_TIMEOUT(!voice.spoken.last().text.isEmpty(), 20000);
-    QCOMPARE(voice.spoken.last().text, text.mid(10));
-}
-
-void TestView::scrollingNeverMovesTheCaret()
-{
-    Shown view;
-    view.setText(novel(300));
-    view.setSelStart(20);
-    QScrollBar *bar = view.verticalScrollBar();
-    view.scroll(RichTextView::SB_PAGEDOWN);
-    const int paged = bar->value();
-    QVERIFY(paged > 0);
-    view.scroll(RichTextView::SB_LINEDOWN);
-    QCOMPARE(bar->value(), paged + 1);
-    view.scroll(RichTextView::SB_PAGEUP);
-    QVERIFY(bar->value() < paged + 1);
-    while (bar->value() < bar->maximum())
-        view.scroll(RichTextView::SB_PAGEDOWN);
-    view.scroll(RichTextView::SB_LINEDOWN);   // at the end: nothing more
-    QCOMPARE(bar->value(), bar->maximum());
-    QCOMPARE(view.SelStart(), 20);
-    view.setText("短");
-    view.scroll(RichTextView::SB_PAGEDOWN);
-    QCOMPARE(bar->value(), 0);
-}
-
-void TestView::spaceBarPagesOnce()
-{
-    Shown view;
-    view.setText(novel(300));
-    QSignalSpy keys(&view, &RichTextView::KeyDown);
-    // The view does nothing with a space itself (Shift would page back);
-    // the window's KeyDown listener turns the page.
-    QTest::keyClick(&view, Qt::Key_Space, Qt::ShiftModifier);
-    QTest::keyClick(&view, Qt::Key_Space);
-    QCOMPARE(view.verticalScrollBar()->value(), 0);
-    QCOMPARE(std::count_if(keys.begin(), keys.end(),
-                           [](const QList<QVariant> &key) { return key[0] == int(Qt::Key_Space); }),
-             2);
-    QCOMPARE(view.Text(), novel(300));
-}
-
-void TestView::caretShowsWithoutFocus()
-{
-    Shown view;
-    QVERIFY(view.exposed);
-    view.setText(QStringLiteral("一二三四五六七八九十"));
-    view.setSelStart(5);
-    view.clearFocus();
-    const QImage image = view.viewport()->grab().toImage();
-    const QRect caret = view.cursorRect();
-    bool drawn = false;
-    for (int y = caret.top(); y <= caret.bottom(); ++y)
-        drawn = drawn || image.pixelColor(caret.left(), y) == view.palette().text().color();
-    QVERIFY2(drawn, "the caret is the bookmark: drawn also without focus");
-}
 
 QTEST_MAIN(TestView)
 #include "tst_view.moc"

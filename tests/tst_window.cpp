@@ -1,5 +1,4 @@
 // Start-up with and without saved settings, the layout rule, the close box.
-#include "app/AppSettings.h"
 #include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
 #include "tray/TrayIcon.h"
@@ -15,145 +14,123 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void firstStart();
-    void savedSettingsAreApplied_data();
-    void savedSettingsAreApplied();
-    void layoutFollowsTheSize();
-    void closeBox_data();
-    void closeBox();
-    void trayGoingAwayBringsTheWindowBack();
+    void firstStart()
+    {
+        WindowHarness h({"English", "Chinese (Mandarin)", "cHiNeSe dialect"});
+        QVERIFY(h.start());
+        frmMain &w = h.w();
+        QCOMPARE(w.cmbLanguage->count(), 3);
+        QCOMPARE(w.cmbLanguage->itemText(1), QString("中文男声"));
+        QCOMPARE(w.cmbLanguage->itemText(2), QString("中文男声"));
+        QCOMPARE(w.cmbLanguage->currentIndex(), 0);
+        QCOMPARE(h.voice->voice().description, QString("English"));
+        QCOMPARE(h.voice->Rate(), 7);
+        QCOMPARE(w.rtb->font().pointSize(), 10);
+        QVERIFY(w.labCaption->showsDownloadLink());
+        QCOMPARE(h.tray.calls.first(), std::pair(int(NotifyArea::NIM_ADD), 1u));
+        QCOMPARE(h.tray.tip, QString("Talvero"));
+        QCOMPARE(w.img[3]->toolTip() + w.img[7]->toolTip(), QString("关闭文件语音设置"));
+        QCOMPARE(h.voice->spoken.size(), 1); // silenced once at load
+        w.cmbLanguage->setCurrentIndex(2); // each 中文男声 picks its own voice
+        QCOMPARE(h.voice->voice().description, QString("cHiNeSe dialect"));
+        QCOMPARE(w.state.AppSettings.curLanguage, qint16(2));
+    }
+
+    void savedSettingsAreApplied_data()
+    {
+        QTest::addColumn<QString>("settings"); // %1: the document's path
+        QTest::addColumn<bool>("withDocument");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<int>("listIndex");
+        QTest::addColumn<QString>("written"); // after an exit at once
+        QTest::newRow("document, caret, voice") << "ReadFileName=%1\nPlayPos=4\nPlayRate=3\nFontSizes=20\ncurLanguage=1\n" << true << 4 << 1 << "PlayPos=4\nPlayRate=3\nAutoRate=3\nFontSizes=20\ncurLanguage=1\n";
+        QTest::newRow("no PlayPos: after the first character") << "ReadFileName=%1\n" << true << 1 << 0 << "PlayPos=1\n";
+        QTest::newRow("document gone: name kept") << "ReadFileName=%1\nPlayPos=4\n" << false << 0 << 0 << "ReadFileName=%1\nPlayPos=0\n";
+        QTest::newRow("voice beyond the list: none, -1") << "curLanguage=5\n" << false << 0 << -1 << "curLanguage=-1\n";
+        QTest::newRow("no voice chosen") << "curLanguage=-1\n" << false << 0 << -1 << "curLanguage=-1\n";
+    }
+
+    void savedSettingsAreApplied()
+    {
+        QFETCH(QString, settings);
+        QFETCH(bool, withDocument);
+        QFETCH(int, caret);
+        QFETCH(int, listIndex);
+        QFETCH(QString, written);
+        WindowHarness h;
+        const QString doc = h.file("小说.txt"), text = QStringLiteral("第一章\n天下大势，分久必合。\n");
+        QVERIFY(!withDocument || writeFile(doc, gb18030(text)));
+        QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + settings.arg(doc))));
+        QVERIFY(h.start() && decoded(*h.w().rtb));
+        QCOMPARE(h.w().rtb->Text(), withDocument ? text : QString());
+        QCOMPARE(h.w().rtb->SelStart(), caret);
+        QCOMPARE(h.w().labCaption->text(), withDocument ? doc : CaptionLabel::kDownloadCaption);
+        QCOMPARE(h.w().cmbLanguage->currentIndex(), listIndex);
+        QCOMPARE(h.voice->voice().description, QString(listIndex == 1 ? "English" : "Chinese (Mandarin)"));
+        QVERIFY(h.w().SetSetup());
+        for (const QString &line : written.arg(doc).split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(readFile(h.configPath()).contains(gb18030(line + '\n')), qPrintable(line));
+    }
+
+    void layoutFollowsTheSize()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        frmMain &w = h.w();
+        const QRect list = w.cmbLanguage->geometry(), banner = w.webads->geometry(), view = w.rtb->geometry();
+        const int label = w.labCaption->width();
+        QCOMPARE(view.size(), w.size() - QSize(0, 90));
+        w.resize(w.width() + 100, w.height() + 100);
+        QTRY_COMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
+        QCOMPARE(w.labCaption->width(), label + 100);
+        QCOMPARE(w.cmbLanguage->geometry(), list);
+        QCOMPARE(w.webads->geometry(), banner);
+        w.resize(200, 60); // too small, as when minimised: both keep their size
+        QTRY_COMPARE(w.size(), QSize(200, 60));
+        QCOMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
+        QCOMPARE(w.labCaption->width(), label + 100);
+    }
+
+    void closeBox_data()
+    {
+        QTest::addColumn<bool>("trayThere");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("tray: hides, asks nothing") << true << QList<bool>{} << false;
+        QTest::newRow("no tray, Cancel: stays") << false << QList<bool>{false} << false;
+        QTest::newRow("no tray, OK: leaves") << false << QList<bool>{true} << true;
+    }
+
+    void closeBox()
+    {
+        QFETCH(bool, trayThere);
+        QFETCH(QList<bool>, answers);
+        QFETCH(bool, ended);
+        WindowHarness h;
+        h.tray.available = trayThere;
+        QVERIFY(h.start());
+        h.dialogs.answers = answers;
+        QVERIFY(!h.w().close());
+        QCOMPARE(h.dialogs.asked, answers.isEmpty() ? QStringList{} : QStringList{TrayIcon::kExitQuestion});
+        QCOMPARE(h.w().isVisible(), !trayThere && !ended);
+        QCOMPARE(h.endedWith, ended ? QList<int>{0} : QList<int>{});
+        QCOMPARE(QFile::exists(h.configPath()), ended);
+    }
+
+    void trayGoingAwayBringsTheWindowBack()
+    {
+        WindowHarness h;
+        h.tray.available = false;
+        QVERIFY(h.start() && !h.w().trayIconShown());
+        h.tray.setAvailable(true); // a tray appears late: the icon goes there
+        QVERIFY(h.w().trayIconShown());
+        h.w().close();
+        QVERIFY(!h.w().isVisible());
+        h.tray.setAvailable(false);
+        QTRY_VERIFY(h.w().isVisible());
+    }
 };
 
-void TestWindow::firstStart()
-{
-    WindowHarness h({"English", "Chinese (Mandarin)", "cHiNeSe dialect"});
-    QVERIFY(h.start());
-    frmMain &w = h.w();
-    QCOMPARE(w.cmbLanguage->count(), 3);
-    QCOMPARE(w.cmbLanguage->itemText(1), QString("中文男声"));
-    QCOMPARE(w.cmbLanguage->itemText(2), QString("中文男声"));
-    QCOMPARE(w.cmbLanguage->currentIndex(), 0);
-    QCOMPARE(h.voice->voice().description, QString("English"));
-    QCOMPARE(h.voice->Rate(), 7);
-    QCOMPARE(w.rtb->font().pointSize(), 10);
-    QVERIFY(w.labCaption->showsDownloadLink());
-    QCOMPARE(h.tray.calls.first(), std::pair(int(NotifyArea::NIM_ADD), 1u));
-    QCOMPARE(h.tray.tip, QString("Talvero"));
-    QCOMPARE(w.img[3]->toolTip(), QString("关闭文件"));
-    QCOMPARE(w.img[7]->toolTip(), QString("语音设置"));
-    QCOMPARE(h.voice->spoken.size(), 1);   // silenced once at load
-    // Each "中文男声" still picks its own voice.
-    w.cmbLanguage->setCurrentIndex(2);
-    QCOMPARE(h.voice->voice().description, QString("cHiNeSe dialect"));
-    QCOMPARE(w.state.AppSettings.curLanguage, qint16(2));
-}
-
-void TestWindow::savedSettingsAreApplied_data()
-{
-    QTest::addColumn<QString>("settings");   // %1: the document's path
-    QTest::addColumn<bool>("withDocument");
-    QTest::addColumn<int>("caret");
-    QTest::addColumn<int>("listIndex");
-    QTest::addColumn<QString>("written");    // expected after an exit at once
-    QTest::newRow("document, caret, voice")
-        << "ReadFileName=%1\nPlayPos=4\nPlayRate=3\nFontSizes=20\ncurLanguage=1\n" << true << 4 << 1
-        << "PlayPos=4\nPlayRate=3\nAutoRate=3\nFontSizes=20\ncurLanguage=1\n";
-    QTest::newRow("no PlayPos: after the first character")
-        << "ReadFileName=%1\n" << true << 1 << 0 << "PlayPos=1\n";
-    QTest::newRow("document gone: name kept") << "ReadFileName=%1\nPlayPos=4\n" << false << 0 << 0
-                                              << "ReadFileName=%1\nPlayPos=0\n";
-    QTest::newRow("voice beyond the list: none, -1 written") << "curLanguage=5\n" << false << 0 << -1
-                                                              << "curLanguage=-1\n";
-    QTest::newRow("no voice chosen") << "curLanguage=-1\n" << false << 0 << -1 << "curLanguage=-1\n";
-}
-
-void TestWindow::savedSettingsAreApplied()
-{
-    QFETCH(QString, settings);
-    QFETCH(bool, withDocument);
-    QFETCH(int, caret);
-    QFETCH(int, listIndex);
-    QFETCH(QString, written);
-    WindowHarness h;
-    const QString doc = h.file("小说.txt");
-    const QString text = QStringLiteral("第一章\n天下大势，分久必合，合久必分。\n");
-    QVERIFY(!withDocument || writeFile(doc, gb18030(text)));
-    QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + settings.arg(doc))));
-    QVERIFY(h.start() && decoded(*h.w().rtb));
-    frmMain &w = h.w();
-    QCOMPARE(w.rtb->Text(), withDocument ? text : QString());
-    QCOMPARE(w.rtb->SelStart(), caret);
-    QCOMPARE(w.labCaption->text(), withDocument ? doc : CaptionLabel::kDownloadCaption);
-    QCOMPARE(w.cmbLanguage->currentIndex(), listIndex);
-    QCOMPARE(h.voice->voice().description, QString(listIndex == 1 ? "English" : "Chinese (Mandarin)"));
-    QVERIFY(w.SetSetup());
-    for (const QString &line : written.arg(doc).split('\n', Qt::SkipEmptyParts))
-        QVERIFY2(readFile(h.configPath()).contains(gb18030(line + '\n')), qPrintable(line));
-}
-
-void TestWindow::layoutFollowsTheSize()
-{
-    WindowHarness h;
-    QVERIFY(h.start());
-    frmMain &w = h.w();
-    const QRect list = w.cmbLanguage->geometry();
-    const QRect banner = w.webads->geometry();
-    const QRect view = w.rtb->geometry();
-    const int label = w.labCaption->width();
-    QCOMPARE(view.size(), w.size() - QSize(0, 90));
-    w.resize(w.width() + 100, w.height() + 100);
-    QTRY_COMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
-    QCOMPARE(w.labCaption->width(), label + 100);
-    QCOMPARE(w.cmbLanguage->geometry(), list);
-    QCOMPARE(w.webads->geometry(), banner);
-    // Too small (as when minimised): both keep their last size.
-    w.resize(200, 60);
-    QTRY_COMPARE(w.size(), QSize(200, 60));
-    QCOMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
-    QCOMPARE(w.labCaption->width(), label + 100);
-}
-
-void TestWindow::closeBox_data()
-{
-    QTest::addColumn<bool>("trayThere");
-    QTest::addColumn<QList<bool>>("answers");
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<bool>("ended");
-    QTest::newRow("tray: hides, asks nothing") << true << QList<bool>{} << false << false;
-    QTest::newRow("no tray, Cancel: stays") << false << QList<bool>{false} << true << false;
-    QTest::newRow("no tray, OK: leaves") << false << QList<bool>{true} << false << true;
-}
-
-void TestWindow::closeBox()
-{
-    QFETCH(bool, trayThere);
-    QFETCH(QList<bool>, answers);
-    QFETCH(bool, visible);
-    QFETCH(bool, ended);
-    WindowHarness h;
-    h.tray.available = trayThere;
-    QVERIFY(h.start());
-    h.dialogs.answers = answers;
-    QVERIFY(!h.w().close());
-    QCOMPARE(h.dialogs.asked, answers.isEmpty() ? QStringList{} : QStringList{TrayIcon::kExitQuestion});
-    QCOMPARE(h.w().isVisible(), visible);
-    QCOMPARE(h.endedWith, ended ? QList<int>{0} : QList<int>{});
-    QCOMPARE(QFile::exists(h.configPath()), ended);
-}
-
-void TestWindow::trayGoingAwayBringsTheWindowBack()
-{
-    WindowHarness h;
-    h.tray.available = false;
-    QVERIFY(h.start());
-    QVERIFY(!h.w().trayIconShown());
-    h.tray.setAvailable(true);   // a tray appears late: the icon goes there
-    QVERIFY(h.w().trayIconShown());
-    h.w().close();
-    QVERIFY(!h.w().isVisible());
-    h.tray.setAvailable(false);
-    QTRY_VERIFY(h.w().isVisible());
-}
 
 QTEST_MAIN(TestWindow)
 #include "tst_window.moc"

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QTimer>
+#include <cstdio>
 
 namespace {
 
@@ -204,18 +205,37 @@ void frmMain::fillVoiceList()
 {
     const QSignalBlocker blocker(cmbLanguage);
     cmbLanguage->clear();
-    if (sp) {
-        for (const VoiceToken &token : sp->GetVoices()) {
-            QString name = token.GetDescription();
-            if (name.toUpper().contains(QLatin1String("CHINESE")))
-                name = QStringLiteral("中文男声");
-            cmbLanguage->addItem(name);
-        }
-    }
+    addNewVoices();
     // Filled but not chosen: the saved choice is applied after the settings.
     cmbLanguage->setCurrentIndex(-1);
     connect(cmbLanguage, &QComboBox::currentIndexChanged, speech, &SpeechReading::cmbLanguage_Click,
             Qt::UniqueConnection);
+    if (sp)
+        connect(sp, &Voice::voicesChanged, this, &frmMain::voicesArrived, Qt::UniqueConnection);
+}
+
+void frmMain::addNewVoices()
+{
+    const QList<VoiceToken> voices = sp ? sp->GetVoices() : QList<VoiceToken>();
+    for (qsizetype i = cmbLanguage->count(); i < voices.size(); ++i) {
+        QString name = voices[i].GetDescription();
+        if (name.toUpper().contains(QLatin1String("CHINESE")))
+            name = QStringLiteral("中文男声");
+        cmbLanguage->addItem(name);
+    }
+}
+
+// Voices of the speech service come after start-up; a saved choice among
+// them, which the list could not take then, takes effect now.
+void frmMain::voicesArrived()
+{
+    {
+        const QSignalBlocker blocker(cmbLanguage);
+        addNewVoices();
+    }
+    const int saved = state.AppSettings.curLanguage;
+    if (cmbLanguage->currentIndex() < 0 && saved >= 0 && saved < cmbLanguage->count())
+        cmbLanguage->setCurrentIndex(saved); // runs the list's Click
 }
 
 bool frmMain::trayIconShown() const

@@ -91,6 +91,8 @@ private:
     void createReading();
     void connectEvents();
     void fillVoiceList();
+    void addNewVoices();
+    void voicesArrived();
 
     MainWindowServices m_services;
     bool m_exiting = false;

@@ -15,6 +15,7 @@ def sound_server(test, socket):
     """A PulseAudio server on the address the program was given, with a
     recorder on its null sink."""
     env = dict(os.environ, PULSE_RUNTIME_PATH=os.path.join(SESSION, "late-pulse"))
+    os.makedirs(os.path.dirname(socket), exist_ok=True)
     server = subprocess.Popen(
         ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
          "--disable-shm=yes", "-L", f"module-native-protocol-unix socket={socket} auth-anonymous=1",

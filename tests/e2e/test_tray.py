@@ -5,14 +5,14 @@ import os
 import subprocess
 import unittest
 
-from talvero_e2e import App, click, close_box, tray_icon, viewable, wait_until
+from talvero_e2e import App, click, close_until, tray_icon, viewable, wait_until, windows
 
 
 class Tray(unittest.TestCase):
     def test_no_tray_then_a_late_one_then_none(self):
         app = App(self).start()
         # No tray: the close box asks, as the window could not come back.
-        close_box(app.window)
+        close_until(app.window, lambda: windows(app.proc.pid, "^提示$"), "the exit question")
         app.answer(ok=False)
         self.assertTrue(viewable(app.window))
         self.assertFalse(os.path.exists(app.config))
@@ -22,8 +22,7 @@ class Tray(unittest.TestCase):
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(tray.kill)
         icon = tray_icon()
-        close_box(app.window)   # hides now, asking nothing
-        wait_until(lambda: not viewable(app.window), 10, "hidden by the close box")
+        close_until(app.window, lambda: not viewable(app.window), "hidden by the close box")
         click(*icon)
         wait_until(lambda: viewable(app.window), 10, "shown by a click on the icon")
         click(*icon)

@@ -15,58 +15,48 @@
 class RichTextView;
 
 bool writeFile(const QString &path, const QByteArray &bytes);
-// Waits until the view's document is decoded; false after 20 s.
-bool decoded(const RichTextView &view);
 QByteArray readFile(const QString &path);
 QByteArray gb18030(const QString &text);
+// Waits until the view's document is decoded; false after 20 s.
+bool decoded(const RichTextView &view);
 
 // Answers questions, dialogs and menus from a script and records what was
 // shown. With nothing scripted: Cancel, no file, menu dismissed.
-class FakeDialogs final : public Dialogs
-{
-public:
-    void information(QWidget *, const QString &text, const QString &title) override;
-    bool question(QWidget *, const QString &text, const QString &title) override;
-    QString getOpenFileName(QWidget *, const QString &classicFilter) override;
+struct FakeDialogs final : Dialogs {
+    void information(QWidget *, const QString &text, const QString &) override { asked << text; }
+    bool question(QWidget *, const QString &text, const QString &) override;
+    QString getOpenFileName(QWidget *, const QString &filter) override;
     qint16 popupMenu(QWidget *, const QList<MenuItem> &items) override;
+    void wait(); // runs duringWait, as events run in a real modal loop
 
     QList<bool> answers;
     QStringList files;
     QList<qint16> menuChoices;
-    // Runs inside the next wait, as events do in a real modal loop.
     std::function<void()> duringWait;
-
-    QStringList asked;   // questions and notices
-    QStringList titles;
-    QStringList filters;
+    QStringList asked, filters;
     QList<QList<MenuItem>> menus;
-
-private:
-    void runDuringWait();
 };
 
-// Records what it is asked; words come when the test emits them.
+// Records what it is asked to speak; words come when the test emits them.
 class FakeVoice final : public Voice
 {
     Q_OBJECT
 
 public:
     explicit FakeVoice(const QStringList &descriptions, QObject *parent = nullptr);
-
     QList<VoiceToken> GetVoices() const override { return m_voices; }
-    bool setVoice(const VoiceToken &token) override;
+    bool setVoice(const VoiceToken &token) override { return (m_voice = token), true; }
     VoiceToken voice() const override { return m_voice; }
-    bool setRate(int rate) override;
+    bool setRate(int rate) override { return (m_rate = rate), true; }
     int Rate() const override { return m_rate; }
-    bool setVolume(int volume) override;
-    int Volume() const override { return m_volume; }
+    bool setVolume(int) override { return true; }
+    int Volume() const override { return 100; }
     bool speakFrom(const QString &text, qsizetype from, int flags) override;
-    bool IsUISupported(const QString &typeOfUI) const override;
-
+    bool IsUISupported(const QString &type) const override { return volumeUi && type == "AudioVolume"; }
     void emitWord(qint32 position) { emit Word(position); }
 
     struct Spoken {
-        QString text;   // from `from` on
+        QString text; // from `from` on
         int flags;
     };
     QList<Spoken> spoken;
@@ -76,17 +66,14 @@ private:
     QList<VoiceToken> m_voices;
     VoiceToken m_voice;
     int m_rate = 0;
-    int m_volume = 100;
 };
 
-class FakeShell final : public Shell
-{
-public:
-    bool openUrl(const QUrl &url) override;
+struct FakeShell final : Shell {
+    bool openUrl(const QUrl &url) override { return opened.append(url), true; }
     QList<QUrl> opened;
 };
 
-// Accepts the icon while `available`; the test clicks it.
+// Takes the icon while `available`; the test clicks it.
 class FakeNotifyArea final : public NotifyArea
 {
     Q_OBJECT
@@ -95,9 +82,9 @@ public:
     bool Shell_NotifyIcon(int message, const NotifyIconData &data) override;
     bool isShown() const override { return shown && available; }
     void click(int message) { emit mouseMessage(message); }
-    void setAvailable(bool on);
+    void setAvailable(bool on) { available = on, emit areaChanged(); }
 
-    QList<std::pair<int, quint32>> calls;   // message, icon id
+    QList<std::pair<int, quint32>> calls; // message, icon id
     bool available = true;
     bool shown = false;
     QString tip;
@@ -107,11 +94,9 @@ public:
 struct WindowHarness {
     explicit WindowHarness(const QStringList &voices = {"Chinese (Mandarin)", "English"},
                            bool withVoice = true);
-
     QString file(const QString &name) const { return dir.filePath(name); }
     QString configPath() const { return file("config.ini"); }
-    // Runs the Load handler and shows the window, as start-up does.
-    bool start();
+    bool start(); // the Load handler, then shown, as start-up does
     frmMain &w() { return *window; }
 
     QTemporaryDir dir;

@@ -1,0 +1,264 @@
+#include "DispatcherClient.h"
+
+#include "SpeechSegmenter.h"
+#include "SsmlText.h"
+
+#include <libspeechd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+// Pieces sent ahead of the one being heard.
+constexpr int kInFlight = 2;
+
+} // namespace
+
+struct DispatcherClient::Shared {
+    struct Message {
+        std::uint64_t session;
+        qint32 firstWord; // offset from `from`
+    };
+
+    void run();
+    bool connect();
+    void listVoices();
+    void sendPieces();
+    bool serviceGone();
+    void event(size_t message, SPDNotificationType type, const char *mark);
+
+    Listener listener;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool quit = false;
+    bool dead = false;
+    std::uint64_t session = 0;
+    bool purgeWanted = false;
+    std::optional<Job> job;          // to be started
+    std::map<int, Message> messages; // sent, not yet heard to the end
+    qint32 lastWord = -1;
+    SPDConnection *connection = nullptr;
+
+    // Worker thread only.
+    Job speaking;
+    std::uint64_t speakingSession = 0;
+    std::optional<SpeechSegmenter> segmenter;
+};
+
+namespace {
+
+// libspeechd's callbacks carry no context; there is one client at a time.
+std::atomic<DispatcherClient::Shared *> g_client{nullptr};
+
+void onEvent(size_t message, size_t, SPDNotificationType type)
+{
+    if (auto *client = g_client.load())
+        client->event(message, type, nullptr);
+}
+
+void onMark(size_t message, size_t, SPDNotificationType type, char *mark)
+{
+    if (auto *client = g_client.load())
+        client->event(message, type, mark);
+}
+
+bool isOurOwnEngine(const QString &module)
+{
+    return module.startsWith(QLatin1String("espeak")) || module == QLatin1String("dummy");
+}
+
+} // namespace
+
+DispatcherClient::DispatcherClient(Listener listener) : m_shared(std::make_shared<Shared>())
+{
+    m_shared->listener = std::move(listener);
+    std::thread([shared = m_shared] { shared->run(); }).detach();
+}
+
+DispatcherClient::~DispatcherClient()
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->quit = true;
+    m_shared->listener = Listener();
+    m_shared->wake.notify_all();
+}
+
+std::uint64_t DispatcherClient::purge()
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->purgeWanted = true;
+    m_shared->job.reset();
+    m_shared->wake.notify_all();
+    return ++m_shared->session;
+}
+
+std::uint64_t DispatcherClient::speak(Job job)
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->purgeWanted = true;
+    m_shared->job = std::move(job);
+    m_shared->wake.notify_all();
+    return ++m_shared->session;
+}
+
+void DispatcherClient::Shared::run()
+{
+    if (connect())
+        listVoices();
+    else if (listener.listed)
+        listener.listed({});
+    std::unique_lock lock(mutex);
+    while (!quit) {
+        // Woken for work; while reading also now and then, to see whether
+        // the service lives. Idle, it sleeps.
+        if (segmenter || !messages.empty())
+            wake.wait_for(lock, std::chrono::milliseconds(500));
+        else
+            wake.wait(lock);
+        if (dead || quit)
+            continue;
+        // A purge and the job after it are taken together, so that the purge
+        // is done before the job starts and never after.
+        const bool purge = std::exchange(purgeWanted, false);
+        std::optional<Job> next = std::exchange(job, std::nullopt);
+        if (purge) {
+            messages.clear();
+            segmenter.reset();
+        }
+        if (next) {
+            speaking = std::move(*next);
+            speakingSession = session;
+            lastWord = -1;
+            segmenter.emplace(speaking.text, speaking.from);
+        }
+        if (purge || next) {
+            lock.unlock();
+            if (purge)
+                spd_cancel(connection);
+            if (next) {
+                spd_set_output_module(connection, speaking.module.toUtf8().constData());
+                spd_set_synthesis_voice(connection, speaking.voice.toUtf8().constData());
+                spd_set_voice_rate(connection, speaking.rate);
+                spd_set_volume(connection, speaking.volume);
+            }
+            lock.lock();
+        }
+        sendPieces();
+        if (segmenter && serviceGone()) {
+            dead = true;
+            if (listener.lost)
+                listener.lost();
+        }
+    }
+    g_client = nullptr;
+    lock.unlock();
+    if (connection)
+        spd_close(connection);
+}
+
+bool DispatcherClient::Shared::connect()
+{
+    char *error = nullptr;
+    connection = spd_open2("talvero", "reader", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
+    free(error);
+    if (!connection)
+        return false;
+    Shared *expected = nullptr;
+    if (!g_client.compare_exchange_strong(expected, this))
+        return false;
+    connection->callback_begin = connection->callback_end = connection->callback_cancel = onEvent;
+    connection->callback_im = onMark;
+    spd_set_notification_on(connection, SPD_BEGIN);
+    spd_set_notification_on(connection, SPD_END);
+    spd_set_notification_on(connection, SPD_CANCEL);
+    spd_set_notification_on(connection, SPD_INDEX_MARKS);
+    return spd_set_data_mode(connection, SPD_DATA_SSML) == 0;
+}
+
+void DispatcherClient::Shared::listVoices()
+{
+    QList<Voice> voices;
+    QStringList modules;
+    if (char **names = spd_list_modules(connection)) {
+        for (int i = 0; names[i]; ++i)
+            modules << QString::fromUtf8(names[i]);
+        free_spd_modules(names);
+    }
+    modules.sort();
+    for (const QString &module : modules) {
+        if (isOurOwnEngine(module)
+            || spd_set_output_module(connection, module.toUtf8().constData()) != 0)
+            continue;
+        if (SPDVoice **list = spd_list_synthesis_voices(connection)) {
+            for (int i = 0; list[i]; ++i)
+                voices.append({module, QString::fromUtf8(list[i]->name),
+                               QString::fromUtf8(list[i]->language)});
+            free_spd_voices(list);
+        }
+    }
+    std::lock_guard lock(mutex);
+    if (listener.listed)
+        listener.listed(voices);
+}
+
+// With the lock held; keeps a few pieces queued at the service.
+void DispatcherClient::Shared::sendPieces()
+{
+    while (segmenter && messages.size() < size_t(kInFlight)) {
+        const auto piece = segmenter->next();
+        if (!piece) {
+            segmenter.reset();
+            return;
+        }
+        qsizetype first = piece->begin;
+        while (first < piece->end && speaking.text[first].isSpace())
+            ++first;
+        const QByteArray ssml = SsmlText::forPiece(speaking.text, piece->begin, piece->end,
+                                                   speaking.from);
+        const std::uint64_t pieceSession = speakingSession;
+        mutex.unlock();
+        // Pieces of priority "text" would cancel each other at the service.
+        const int id = spd_say(connection, SPD_MESSAGE, ssml.constData());
+        mutex.lock();
+        if (id < 0) {
+            segmenter.reset();
+            return;
+        }
+        if (pieceSession == session)
+            messages[id] = {pieceSession, qint32(first - speaking.from)};
+    }
+}
+
+bool DispatcherClient::Shared::serviceGone()
+{
+    pollfd fd{connection->socket, POLLRDHUP, 0};
+    return ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
+// On libspeechd's own thread.
+void DispatcherClient::Shared::event(size_t message, SPDNotificationType type, const char *mark)
+{
+    std::lock_guard lock(mutex);
+    const auto found = messages.find(int(message));
+    if (found == messages.end() || found->second.session != session)
+        return; // of a purged text
+    const Message m = found->second;
+    if (type == SPD_EVENT_END || type == SPD_EVENT_CANCEL) {
+        messages.erase(found);
+        wake.notify_all();
+        return;
+    }
+    const qint32 position = type == SPD_EVENT_INDEX_MARK ? SsmlText::markOffset(mark) : m.firstWord;
+    // A module with marks reports the first word twice: once as the begin.
+    if (position > lastWord && listener.word) {
+        lastWord = position;
+        listener.word(m.session, position);
+    }
+}
