@@ -31,7 +31,11 @@ void loadQtTranslations(QApplication &app)
 
 [[noreturn]] void endNow(int status)
 {
-    std::fflush(nullptr);
+    // Only our own streams: flushing all of them would wait for the lock of
+    // the speech service's socket stream, which its reader thread holds
+    // while it waits for a line.
+    std::fflush(stdout);
+    std::fflush(stderr);
     // Nothing is left to save; speech and audio threads are not waited for.
     std::_Exit(status);
 }

@@ -1,48 +1,21 @@
 // The Qt Core library: settings file, numbers, where the file lives, text
-// decoding, display breaks and the speech segmenter's word filter.
+// decoding, SSML for the speech service and the speech segmenter's word filter.
 #include "app/AppSettings.h"
 #include "app/ConfigLocation.h"
 #include "app/NumberText.h"
-#include "platform/DisplayMap.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextDecoding.h"
 #include "speech/SpeechSegmenter.h"
+#include "speech/SsmlText.h"
 #include "speech/WordEventFilter.h"
+#include "TestFiles.h"
 
-#include <QDir>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
 
-namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-QByteArray encoded(const char *encoding, const QString &text)
-{
-    return QStringEncoder(encoding).encode(text);
-}
-
-QByteArray gb(const QString &text)
-{
-    return encoded("GB18030", text);
-}
-
-} // namespace
 
 class TestCore : public QObject
 {
@@ -82,9 +55,6 @@ private slots:
         QTest::addColumn<QString>("expected"); // "d": the default
         const QByteArray mixed = "; c\r\n[Other]\r\nReadFileName=wrong\r\n  [SYSTEM]  \r\nREADFILENAME =  /a b.txt \t\r\n"
                                  "Empty=\r\nFontSizes=12\r\nfontsizes=99\r\n[system]\r\nLate=second\r\n";
-        QByteArray garbage;
-        for (int i = 0; i < 5000; ++i)
-            garbage += char((i * 7919) % 256);
         QTest::newRow("any case") << mixed << "readfilename" << "/a b.txt";
         QTest::newRow("empty is not the default") << mixed << "Empty" << "";
         QTest::newRow("first duplicate wins") << mixed << "FontSizes" << "12";
@@ -93,15 +63,14 @@ private slots:
         QTest::newRow("no section") << QByteArray("PlayRate=5\n") << "PlayRate" << "d";
         QTest::newRow("open header") << QByteArray("[system\nPlayRate=5\n") << "PlayRate" << "d";
         QTest::newRow("no equals") << QByteArray("[system]\nPlayRate\n") << "PlayRate" << "d";
-        QTest::newRow("GB18030") << gb("[system]\nk=/书/三国.txt\n") << "k" << "/书/三国.txt";
+        QTest::newRow("GB18030") << gb18030("[system]\nk=/书/三国.txt\n") << "k" << "/书/三国.txt";
         QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF[system]\nk=/书.txt\n") << "k" << "/书.txt";
         QTest::newRow("UTF-8 by hand") << QByteArray("[system]\nk=/书/红楼梦.txt\n") << "k" << "/书/红楼梦.txt";
-        QTest::newRow("GB18030 that looks like UTF-8") << gb("[system]\nk=小说\n") << "k" << "小说";
+        QTest::newRow("GB18030 that looks like UTF-8") << gb18030("[system]\nk=小说\n") << "k" << "小说";
         QTest::newRow("NUL ends a value") << QByteArray("[system]\rk=12\0" "34\r", 17) << "k" << "12";
         QTest::newRow("cut at 299 bytes") << QByteArray("[system]\nk=" + QByteArray(400, 'a')) << "k" << QString(299, u'a');
-        QTest::newRow("never half a character") << gb("[system]\nk=" + QString(150, u'中')) << "k" << QString(149, u'中');
+        QTest::newRow("never half a character") << gb18030("[system]\nk=" + QString(150, u'中')) << "k" << QString(149, u'中');
         QTest::newRow("blanks go before the cut") << "[system]\nk=   " + QByteArray(299, 'b') + "   \n" << "k" << QString(299, u'b');
-        QTest::newRow("garbage around") << garbage + "\n[system]\nk=5\n" + garbage << "k" << "5";
     }
 
     void lookup()
@@ -118,17 +87,15 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
         const QByteArray kept = "; keep\r\n[other]\r\nk=5\r\n\r\n[System]\r\nk = old\r\nX=1\r\n";
-        const QByteArray binary("\xFF\xFE\x00\x81\x30junk\x80\xFF", 12);
-        QTest::newRow("in place, all else kept") << kept << "/新.txt" << QByteArray(kept).replace("k = old", "k=" + gb("/新.txt"));
+        QTest::newRow("in place, all else kept") << kept << "/新.txt" << QByteArray(kept).replace("k = old", "k=" + gb18030("/新.txt"));
         QTest::newRow("at the end of its section") << QByteArray("[system]\nA=1\n\n[o]\nk=v\n") << "7" << QByteArray("[system]\nA=1\nk=7\n\n[o]\nk=v\n");
         QTest::newRow("a new section") << QByteArray("[other]\nk=v") << "0" << QByteArray("[other]\nk=v\n[system]\nk=0\n");
         QTest::newRow("CRLF file, CRLF lines") << QByteArray("[o]\r\n") << "0" << QByteArray("[o]\r\n[system]\r\nk=0\r\n");
         QTest::newRow("UTF-8 mark kept") << QByteArray("\xEF\xBB\xBF") << "书" << QByteArray("\xEF\xBB\xBF[system]\nk=书\n");
         QTest::newRow("UTF-8 file stays UTF-8") << QByteArray("[system]\nn=红\nk=1\n") << "书" << QByteArray("[system]\nn=红\nk=书\n");
         QTest::newRow("an edit keeps the encoding") << QByteArray("[system]\nk=\xB4\xCB\nz=\xE4\xB8\xAD\n") << "1"
-                                                    << QByteArray("[system]\nk=1\nz=\xE4\xB8\xAD\n") + gb("; 编码: GB18030\n");
+                                                    << QByteArray("[system]\nk=1\nz=\xE4\xB8\xAD\n") + gb18030("; 编码: GB18030\n");
         QTest::newRow("a line break adds no line") << QByteArray("[system]\nk=1\n") << "a\nPlayPos=9" << QByteArray("[system]\nk=a PlayPos=9\n");
-        QTest::newRow("garbage untouched") << binary + "\n[system]\nk=5\n" + binary << "6" << binary + "\n[system]\nk=6\n" + binary;
     }
 
     void write()
@@ -146,7 +113,7 @@ private slots:
         modMain::LoadSettings(s);
         QCOMPARE(std::tuple(s.ReadFileName, s.PlayPos, s.PlayRate, s.AutoRate, s.FontSizes, s.curLanguage),
                  std::tuple(QString(), 1, qint16(7), qint16(3), qint16(10), qint16(0)));
-        QVERIFY(writeFile(s.ConfigPath, gb("[SYSTEM]\r\nReAdFiLeNaMe=/书/a.txt\r\nPlayRate=\r\nAutoRate=32768\r\n"
+        QVERIFY(writeFile(s.ConfigPath, gb18030("[SYSTEM]\r\nReAdFiLeNaMe=/书/a.txt\r\nPlayRate=\r\nAutoRate=32768\r\n"
                                            "FontSizes= 13.5 \r\nPlayPos=-4\r\n")));
         modMain::LoadSettings(s = AppSettingsRecord{s.ConfigPath, {}, 0, 0, 0, 0, 0});
         QCOMPARE(std::tuple(s.ReadFileName, s.PlayPos, s.PlayRate, s.AutoRate, s.FontSizes, s.curLanguage),
@@ -154,7 +121,7 @@ private slots:
         // A new file: six keys in their order; then updated where they stand.
         const QString path = dir.filePath("config.ini");
         QVERIFY(QFile::remove(path) && modMain::WriteSetup(path, {"/小说/三体.txt", 1234, 5, 10, 30, -1}));
-        QCOMPARE(readFile(path), gb("[system]\nReadFileName=/小说/三体.txt\nPlayPos=1234\nPlayRate=5\nAutoRate=10\n"
+        QCOMPARE(readFile(path), gb18030("[system]\nReadFileName=/小说/三体.txt\nPlayPos=1234\nPlayRate=5\nAutoRate=10\n"
                                     "FontSizes=30\ncurLanguage=-1\n"));
         QVERIFY(writeFile(path, "# mine\r\n[system]\r\nfontsizes=12\r\nExtra=1\r\n"));
         QVERIFY(modMain::WriteSetup(path, {"", 0, 5, 10, 30, -1}));
@@ -180,12 +147,10 @@ private slots:
         const QByteArray before = readFile(path);
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
-        if (how == "full") { // writes past 64 bytes fail, as on a full disk
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit small = saved;
-            small.rlim_cur = 64;
+        const rlimit small{64, saved.rlim_max}; // writes past 64 bytes fail, as on a full disk
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (how == "full")
             setrlimit(RLIMIT_FSIZE, &small);
-        }
         const bool written = modMain::WriteSetup(path, {"/小说/很长的名字.txt", 123456, 5, 10, 30, 2});
         setrlimit(RLIMIT_FSIZE, &saved);
         QVERIFY(!written);
@@ -264,36 +229,6 @@ private slots:
         QCOMPARE(TextDecoding::decode(bytes), text);
     }
 
-    void longLinesBreakOnlyForDisplay()
-    {
-        const qsizetype n = DisplayMap::kChunk;
-        // A surrogate pair across a break point, a short line, one just under.
-        const QString text = QString(n - 1, u'a') + QStringLiteral("😀") + QString(3 * n, u'b') + u'\n' + QString(100, u'c')
-                             + u'\n' + QString(n - 1, u'd') + u'\n' + QString(5 * n, u'e');
-        DisplayMap whole;
-        whole.reset(text, 0);
-        const QString shown = whole.append(text.size());
-        QString unbroken; // the display without its own breaks
-        for (qsizetype local = 0, line = 0; local < shown.size(); ++local) {
-            line = shown[local] == u'\n' ? 0 : line + 1;
-            QVERIFY2(line <= 2 * n, "no displayed line longer than two chunks");
-            QVERIFY(!shown[local].isLowSurrogate() || shown[local - 1].isHighSurrogate());
-            if (whole.toLogical(int(local)) != whole.toLogical(int(local + 1)))
-                unbroken += shown[local];
-        }
-        QCOMPARE(unbroken, text);
-        QVERIFY(shown.size() > text.size());
-        for (qsizetype logical = 0; logical <= text.size(); ++logical)
-            QCOMPARE(whole.toLogical(whole.toLocal(logical)), logical);
-        // Pieces from the middle outwards give the same display.
-        DisplayMap pieces;
-        pieces.reset(text, 3 * n + 7);
-        QString parts = pieces.append(4 * n);
-        parts = pieces.prepend(n) + parts;
-        parts += pieces.append(text.size());
-        QCOMPARE(pieces.prepend(0) + parts, shown);
-    }
-
     void segmentsCoverTheText()
     {
         const QString text = QStringLiteral("第一句。第二句！“引号里。”\n\n圆周率是3.14，不是三。English, too. 😀𠀀")
@@ -313,6 +248,27 @@ private slots:
         QCOMPARE(pieces.join(""), text);
         QCOMPARE(pieces.mid(0, 3), QStringList({"第一句。", "第二句！", "“引号里。”\n\n"}));
         QVERIFY(pieces[3].contains("3.14"));
+    }
+
+    void ssml_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("begin"); // the piece is text[begin:], marks count from 1
+        QTest::addColumn<QByteArray>("ssml");
+        QTest::newRow("Han, words, numbers") << "x天下 ab1 c" << 1 << QByteArray(R"(<mark name="0"/>天<mark name="1"/>下 <mark name="3"/>ab1 <mark name="7"/>c)");
+        QTest::newRow("markup is text") << "x<speak a='1'>&" << 1 << QByteArray(R"(&lt;<mark name="1"/>speak <mark name="7"/>a=&apos;<mark name="10"/>1&apos;&gt;&amp;)");
+        QTest::newRow("no XML for controls, halves") << QString("xa") + QChar(0xD800) + "b￾" << 1 << QByteArray(R"(<mark name="0"/>a   <mark name="4"/>b )");
+        QTest::newRow("a pair is one character") << "x😀𠀀y" << 1 << QByteArray(R"(😀<mark name="2"/>𠀀<mark name="4"/>y)");
+    }
+
+    void ssml()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, begin);
+        QFETCH(QByteArray, ssml);
+        QCOMPARE(SsmlText::forPiece(text, begin, text.size(), 1), "<speak>" + ssml + "</speak>");
+        for (auto [name, offset] : {std::pair("12", 12), {"-3", -1}, {"3x", -1}, {"", -1}, {nullptr, -1}})
+            QCOMPARE(SsmlText::markOffset(name), offset);
     }
 
     void wordEventSlips_data()

@@ -104,24 +104,15 @@ private slots:
         voice->engine()->setProbe(nullptr);
     }
 
-    void oddTextSpeaksNothingOutside()
+    void longLineStartsAtOnce()
     {
         std::unique_ptr<EspeakVoice> voice(EspeakVoice::create());
-        QVERIFY(voice);
-        QVERIFY(voice->GetVoices().first().description.contains("Chinese")); // a first start takes index 0
+        QVERIFY(voice && voice->GetVoices().first().description.contains("Chinese")); // a first start takes index 0
         QSignalSpy words(voice.get(), &Voice::Word);
-        for (const QString &odd : {QString("   "), QString("。，！？…"), QString("a\u0001b\u0000c\u0007"), QString(300, u'w'),
-                                   QString(QChar(0xD800)) + " lone half", QStringLiteral("𠀀𪚥龘 😀 文字")}) {
-            voice->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
-            voice->Speak(odd, Voice::SVSFlagsAsync);
-            QTest::qWait(100);
-        }
-        voice->speakFrom(QStringLiteral("abc"), 10, Voice::SVSFlagsAsync);
-        QTest::qWait(200);
-        QVERIFY(std::all_of(words.begin(), words.end(), [](auto &w) { return w[0].toInt() >= 0 && w[0].toInt() < 300; }));
-        words.clear(); // a line of 100 000 characters starts at once
-        voice->Speak(QString(100000, u'文'), Voice::SVSFlagsAsync);
+        voice->speakFrom(QStringLiteral("abc"), 10, Voice::SVSFlagsAsync); // past the end: nothing
+        voice->Speak(QString(100000, u'文'), Voice::SVSFlagsAsync); // cut as it is read, not ahead
         QTRY_VERIFY_WITH_TIMEOUT(words.size() >= 3, 10000);
+        QVERIFY(words.first()[0].toInt() == 0 && words.last()[0].toInt() < 100000);
     }
 };
 

@@ -1,7 +1,6 @@
-// Start-up with and without saved settings, the layout rule, the close box.
+// Start-up with and without saved settings, and the layout rule.
 #include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
-#include "tray/TrayIcon.h"
 #include "ui/AdPanel.h"
 #include "ui/CaptionLabel.h"
 #include "ui/ToolbarControls.h"
@@ -27,9 +26,7 @@ private slots:
         QCOMPARE(h.voice->Rate(), 7);
         QCOMPARE(w.rtb->font().pointSize(), 10);
         QVERIFY(w.labCaption->showsDownloadLink());
-        QCOMPARE(h.tray.calls.first(), std::pair(int(NotifyArea::NIM_ADD), 1u));
-        QCOMPARE(h.tray.tip, QString("Talvero"));
-        QCOMPARE(w.img[3]->toolTip() + w.img[7]->toolTip(), QString("关闭文件语音设置"));
+        QVERIFY(h.tray.shown);
         QCOMPARE(h.voice->spoken.size(), 1); // silenced once at load
         w.cmbLanguage->setCurrentIndex(2); // each 中文男声 picks its own voice
         QCOMPARE(h.voice->voice().description, QString("cHiNeSe dialect"));
@@ -89,45 +86,6 @@ private slots:
         QTRY_COMPARE(w.size(), QSize(200, 60));
         QCOMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
         QCOMPARE(w.labCaption->width(), label + 100);
-    }
-
-    void closeBox_data()
-    {
-        QTest::addColumn<bool>("trayThere");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<bool>("ended");
-        QTest::newRow("tray: hides, asks nothing") << true << QList<bool>{} << false;
-        QTest::newRow("no tray, Cancel: stays") << false << QList<bool>{false} << false;
-        QTest::newRow("no tray, OK: leaves") << false << QList<bool>{true} << true;
-    }
-
-    void closeBox()
-    {
-        QFETCH(bool, trayThere);
-        QFETCH(QList<bool>, answers);
-        QFETCH(bool, ended);
-        WindowHarness h;
-        h.tray.available = trayThere;
-        QVERIFY(h.start());
-        h.dialogs.answers = answers;
-        QVERIFY(!h.w().close());
-        QCOMPARE(h.dialogs.asked, answers.isEmpty() ? QStringList{} : QStringList{TrayIcon::kExitQuestion});
-        QCOMPARE(h.w().isVisible(), !trayThere && !ended);
-        QCOMPARE(h.endedWith, ended ? QList<int>{0} : QList<int>{});
-        QCOMPARE(QFile::exists(h.configPath()), ended);
-    }
-
-    void trayGoingAwayBringsTheWindowBack()
-    {
-        WindowHarness h;
-        h.tray.available = false;
-        QVERIFY(h.start() && !h.w().trayIconShown());
-        h.tray.setAvailable(true); // a tray appears late: the icon goes there
-        QVERIFY(h.w().trayIconShown());
-        h.w().close();
-        QVERIFY(!h.w().isVisible());
-        h.tray.setAvailable(false);
-        QTRY_VERIFY(h.w().isVisible());
     }
 };
 

@@ -5,13 +5,9 @@
 #   desktop-session.sh [--no-tray] [--no-sound] [--] command [args...]
 set -euo pipefail
 tray=1 sound=1
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --no-tray) tray=0; shift ;;
-        --no-sound) sound=0; shift ;;
-        --) shift; break ;;
-        *) break ;;
-    esac
+while :; do
+    case "${1-}" in --no-tray) tray=0 ;; --no-sound) sound=0 ;; --) shift; break ;; *) break ;; esac
+    shift
 done
 session=$(mktemp -d "${TMPDIR:-/tmp}/talvero-session.XXXXXX")
 pids=()
@@ -50,7 +46,7 @@ if [ "$sound" = 1 ]; then
         -L "module-native-protocol-unix socket=$session/pulse/native auth-anonymous=1" \
         -L "module-null-sink sink_name=talvero_null" -L "module-always-sink" >"$session/pulse.log" 2>&1 &
     pids+=($!)
-    wait_for 10 pactl info || { echo "PulseAudio did not start" >&2; exit 1; }
+    wait_for 10 pactl info || { echo "PulseAudio did not start:" >&2; cat "$session/pulse.log" >&2; exit 1; }
     pactl set-default-sink talvero_null
     parec -d talvero_null.monitor --format=s16le --rate=22050 --channels=1 --raw >"$TALVERO_RECORDING" &
     pids+=($!)

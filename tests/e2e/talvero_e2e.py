@@ -2,7 +2,6 @@
 desktop-session.sh provides (Xvfb, a tray, a sound server recorded)."""
 
 import array
-import glob
 import os
 import re
 import shutil
@@ -39,22 +38,15 @@ def xdotool(*args):
     return run("xdotool", *map(str, args), check=False).stdout.split()
 
 
-def info(window):
-    return run("xwininfo", "-id", str(window), check=False).stdout
-
-
-def size(window):
-    m = re.search(r"Width:\s+(\d+)\s+Height:\s+(\d+)", info(window))
-    return (int(m.group(1)), int(m.group(2))) if m else (0, 0)
-
-
-def origin(window):
-    m = re.search(r"upper-left X:\s+(-?\d+).*?upper-left Y:\s+(-?\d+)", info(window), re.S)
-    return int(m.group(1)), int(m.group(2))
+def geometry(window):
+    """x, y, width, height of a window; zeros once it is gone."""
+    out = run("xwininfo", "-id", str(window), check=False).stdout
+    return tuple(int(re.search(rf"{key}:\s+(-?\d+)", out).group(1)) if key in out else 0
+                 for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
 def viewable(window):
-    return "IsViewable" in info(window)
+    return "IsViewable" in run("xwininfo", "-id", str(window), check=False).stdout
 
 
 def windows(pid, name=".*"):
@@ -65,7 +57,7 @@ def popup(pid, name=".*", exclude=()):
     """A menu or a box of the process, once it shows."""
     def find():
         return next((w for w in windows(pid, name)   # not the 24-pixel tray icon
-                     if w not in exclude and 30 < min(size(w)) and size(w)[1] < 900), None)
+                     if w not in exclude and 30 < min(geometry(w)[2:]) and geometry(w)[3] < 900), None)
     return wait_until(find, 10, f"a pop-up {name!r}")
 
 
@@ -124,15 +116,6 @@ def rms(path, skip=0):
     return (sum(s * s for s in samples) / len(samples)) ** 0.5 if samples else 0.0
 
 
-def wakeups(pid):
-    """Context switches of all the process's threads so far."""
-    total = 0
-    for status in glob.glob(f"/proc/{pid}/task/*/status"):
-        with open(status) as f:
-            total += sum(int(line.split()[1]) for line in f if "ctxt_switches" in line)
-    return total
-
-
 def novel(name, text, encoding="gb18030"):
     path = os.path.join(SESSION, name)
     with open(path, "wb") as f:
@@ -162,7 +145,7 @@ class App:
     def start(self):
         self.spawn()
         self.window = wait_until(lambda: next((w for w in windows(self.proc.pid, "^Talvero$")
-                                               if min(size(w)) > 64), None), 15, "the window")
+                                               if min(geometry(w)[2:]) > 64), None), 15, "the window")
         if TRAY:
             tray_icon()
         # A close request that comes before the window is painted is lost.
@@ -179,11 +162,8 @@ class App:
         self.proc.send_signal(signal.SIGTERM)
         return self.proc.wait(10)
 
-    def settings(self):
-        return read_ini(self.config)
-
     def button(self, index, mouse=1):
-        x, y = origin(self.window)
+        x, y, _, _ = geometry(self.window)
         click(x + BUTTON_LEFTS[index] + 12, y + 76, mouse)
 
     def popup(self, name=".*"):
@@ -192,8 +172,7 @@ class App:
     def choose(self, position, count):
         """Item `position` (1-based) of the menu now open, of `count` items."""
         menu = self.popup()
-        x, y = origin(menu)
-        w, h = size(menu)
+        x, y, w, h = geometry(menu)
         click(x + w // 2, int(y + 4 + (h - 8) / count * (position - 0.5)))
         wait_until(lambda: not viewable(menu), 10, "the menu to close")
 
@@ -205,7 +184,7 @@ class App:
     def open_file(self, path):
         self.button(2)
         dialog = wait_until(lambda: next((w for w in windows(self.proc.pid)
-                                          if w != self.window and min(size(w)) > 100), None),
+                                          if w != self.window and min(geometry(w)[2:]) > 100), None),
                             10, "the open dialog")
         xdotool("windowfocus", "--sync", dialog, "key", "ctrl+a", "type", "--delay", "5", path)
         xdotool("key", "Return")

@@ -9,20 +9,18 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
-from talvero_e2e import App, novel, read_ini  # noqa: E402
+from talvero_e2e import App, novel, read_ini, wait_until  # noqa: E402
 
 TEXT = "第一回　宴桃园豪杰三结义😀\n\n" + "　　话说天下大势，分久必合，合久必分。\n" * 60
 UNITS = len(TEXT.encode("utf-16-le")) // 2
 
 
-def until(condition, timeout=15.0):
-    deadline = time.monotonic() + timeout
-    while not (value := condition()):
+def until(condition, what="the accessibility bus"):
+    """wait_until, with the bus's events delivered meanwhile."""
+    def pumped():
         GLib.MainContext.default().iteration(False)
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out on the accessibility bus")
-        time.sleep(0.05)
-    return value
+        return condition()
+    return wait_until(pumped, 15, what)
 
 
 def find(acc, role, name, depth=0):

@@ -1,11 +1,15 @@
 """Reading a GB18030 novel aloud as a user does: through the open dialog,
-the real voice and sound server, the tray's exit, and the next start."""
+the real voice and sound server, the tray's exit, and the next start; one
+copy at a time, also after a crash; no start without a display."""
 
 import os
+import signal
+import subprocess
 import time
 import unittest
 
-from talvero_e2e import KEYS, RECORDING, App, novel, rms, wait_until, wakeups
+from talvero_e2e import (BINARY, KEYS, RECORDING, App, novel, popup, read_ini, rms, viewable, wait_until, windows,
+                         xdotool)
 
 TEXT = ("第一回　宴桃园豪杰三结义　斩黄巾英雄首立功\n"
         "　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。及秦灭之后，楚、汉分争，"
@@ -27,16 +31,8 @@ class Reading(unittest.TestCase):
                    "three seconds recorded")
         self.assertGreater(rms(RECORDING, heard_from), 200, "the recording is silent")
 
-        # Stopped, the program sleeps: no thread keeps waking up.
-        app.button(6)
-        time.sleep(2)
-        before = wakeups(app.proc.pid)
-        time.sleep(10)
-        rate = (wakeups(app.proc.pid) - before) / 10
-        self.assertLess(rate, 5, f"{rate:.1f} wake-ups a second while idle")
-
         self.assertEqual(app.exit_through_tray(), 0)
-        values, order = app.settings()
+        values, order = read_ini(app.config)
         self.assertEqual(order, KEYS)
         self.assertEqual(values["ReadFileName"], path)
         self.assertEqual(values["PlayRate"], "5")
@@ -48,10 +44,30 @@ class Reading(unittest.TestCase):
         again.read_aloud(speed=10)
         time.sleep(1.5)
         self.assertEqual(again.terminate(), 0)
-        values, _ = again.settings()
+        values, _ = read_ini(again.config)
         self.assertGreater(int(values["PlayPos"]), pos)
         self.assertTrue(on_a_word(int(values["PlayPos"])))
         self.assertEqual(values["PlayRate"], "10")
+
+    def test_second_start_is_refused_and_a_dead_ones_lock_taken_over(self):
+        first = App(self).start()
+        second = first.spawn()
+        box = popup(second.pid, "^提示$")
+        self.assertFalse(windows(second.pid, "^Talvero$"), "no main window for the second copy")
+        xdotool("windowfocus", "--sync", box, "key", "Return")
+        self.assertEqual(second.wait(10), 0)
+        self.assertIsNone(first.proc.poll())
+        self.assertFalse(os.path.exists(first.config), "a second start must not touch config.ini")
+        first.proc.send_signal(signal.SIGKILL)
+        first.proc.wait(10)
+        again = App(self, first.folder).start()
+        self.assertTrue(viewable(again.window) and not windows(again.proc.pid, "^提示$"))
+
+    def test_without_a_display_one_plain_line(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([BINARY], env=env, capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr.strip().splitlines(), ["Talvero needs a graphical session: no display could be opened."])
 
 
 if __name__ == "__main__":

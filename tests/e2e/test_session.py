@@ -10,65 +10,47 @@ import unittest
 
 from talvero_e2e import App, wait_until
 
-ICE = C.CDLL("libICE.so.6")
-SM = C.CDLL("libSM.so.6")
-P = C.c_void_p
-SAVE_BOTH, INTERACT_NONE = 2, 0
-Register = C.CFUNCTYPE(C.c_int, P, P, C.c_char_p)
-Done = C.CFUNCTYPE(None, P, P, C.c_int)
-Close = C.CFUNCTYPE(None, P, P, C.c_int, P)
-Ignore = C.CFUNCTYPE(None, P, P, C.c_int, P)   # properties and the like: the manager keeps none
+ICE, SM, P = C.CDLL("libICE.so.6"), C.CDLL("libSM.so.6"), C.c_void_p
+SAVE_LOCAL, SAVE_BOTH, INTERACT_NONE = 1, 2, 0
+ICE.IceComposeNetworkIdList.restype, ICE.IceAcceptConnection.restype, SM.SmsGenerateClientID.restype = C.c_char_p, P, P
+CALLBACKS = ["register", "interact", "interact_done", "save_request", "phase2", "save_done", "close", "set", "delete", "get"]
 
 
 class Callbacks(C.Structure):
-    _fields_ = [(f"{name}{part}", kind) for name in
-                ["register", "interact", "interact_done", "save_request", "phase2", "save_done",
-                 "close", "set", "delete", "get"]
-                for part, kind in (("", P), ("_data", P))]
-
-
-NewClient = C.CFUNCTYPE(C.c_int, P, P, C.POINTER(C.c_ulong), C.POINTER(Callbacks), P)
-HostAuth = C.CFUNCTYPE(C.c_int, C.c_char_p)
-IoError = C.CFUNCTYPE(None, P)
-for name, result in [("IceComposeNetworkIdList", C.c_char_p), ("IceAcceptConnection", P),
-                     ("SmsGenerateClientID", P)]:
-    getattr(ICE if name.startswith("Ice") else SM, name).restype = result
+    _fields_ = [(f"{name}{part}", P) for name in CALLBACKS for part in ("", "_data")]
 
 
 class Manager:
-    """A session manager with one client at a time."""
+    """A session manager with one client."""
 
     def __init__(self):
-        self.client = None
-        self.registered = False
-        self.saves_done = 0
-        self.closed = False
-        self.keep = [NewClient(self._new_client), HostAuth(lambda host: 1), Register(self._register),
-                     Done(self._save_done), Close(self._close), Ignore(lambda *a: None),
-                     IoError(lambda conn: None)]
-        ICE.IceSetIOErrorHandler(self.keep[6])   # the default one exits
-        error = C.create_string_buffer(256)
+        self.client, self.registered, self.saves_done, self.connections = None, False, 0, {}
+        self.keep = [C.CFUNCTYPE(C.c_int, P, P, C.POINTER(C.c_ulong), C.POINTER(Callbacks), P)(self._new_client),
+                     C.CFUNCTYPE(C.c_int, C.c_char_p)(lambda host: 1),
+                     C.CFUNCTYPE(C.c_int, P, P, C.c_char_p)(self._register),
+                     C.CFUNCTYPE(None, P, P, C.c_int)(self._save_done),
+                     C.CFUNCTYPE(None, P, P, C.c_int, P)(lambda *a: None),   # everything else
+                     C.CFUNCTYPE(None, P)(lambda conn: None)]                 # I/O errors: the default exits
+        ICE.IceSetIOErrorHandler(self.keep[5])
+        error, count, listeners = C.create_string_buffer(256), C.c_int(), P()
         assert SM.SmsInitialize(b"talvero-test", b"1", self.keep[0], None, self.keep[1], 256, error)
-        count, listeners = C.c_int(), P()
         assert ICE.IceListenForConnections(C.byref(count), C.byref(listeners), 256, error), error.value
         self.listeners = C.cast(listeners, C.POINTER(P))[: count.value]
         for listener in self.listeners:
             ICE.IceSetHostBasedAuthProc(P(listener), self.keep[1])
         self.address = ICE.IceComposeNetworkIdList(count, listeners).decode()
-        self.connections = {}
 
     def _new_client(self, sms, data, mask, callbacks, failure):
-        self.client = sms
-        cb = callbacks.contents
-        cb.register, cb.save_done, cb.close = [C.cast(f, P).value for f in self.keep[2:5]]
-        cb.set = cb.delete = cb.get = cb.interact = cb.interact_done = cb.save_request = \
-            cb.phase2 = C.cast(self.keep[5], P).value
+        self.client, cb = sms, callbacks.contents
+        for name in CALLBACKS:
+            keep = {"register": 2, "save_done": 3}.get(name, 4)
+            setattr(cb, name, C.cast(self.keep[keep], P).value)
         mask[0] = (1 << 10) - 1
         return 1
 
     def _register(self, sms, data, previous):
         SM.SmsRegisterClientReply(P(sms), P(SM.SmsGenerateClientID(P(sms))))
-        SM.SmsSaveYourself(P(sms), 1, 0, INTERACT_NONE, 0)   # the first, local save
+        SM.SmsSaveYourself(P(sms), SAVE_LOCAL, 0, INTERACT_NONE, 0)   # the first save a client gets
         self.registered = True
         return 1
 
@@ -76,23 +58,17 @@ class Manager:
         self.saves_done += 1
         SM.SmsSaveComplete(P(sms))
 
-    def _close(self, sms, data, count, reasons):
-        self.closed = True
-
-    def pump(self, seconds=0.05):
-        fds = {ICE.IceGetListenConnectionNumber(P(l)): l for l in self.listeners}
-        ready, _, _ = select.select(list(fds) + list(self.connections), [], [], seconds)
-        for fd in ready:
-            if fd in fds:
-                status = C.c_int()
-                conn = ICE.IceAcceptConnection(P(fds[fd]), C.byref(status))
-                if conn:
+    def until(self, condition, what):
+        def pump():
+            fds = {ICE.IceGetListenConnectionNumber(P(listener)): listener for listener in self.listeners}
+            for fd in select.select(list(fds) + list(self.connections), [], [], 0.05)[0]:
+                if fd in fds:
+                    conn = ICE.IceAcceptConnection(P(fds[fd]), C.byref(C.c_int()))
                     self.connections[ICE.IceConnectionNumber(P(conn))] = conn
-            elif ICE.IceProcessMessages(P(self.connections[fd]), None, None) != 0:
-                del self.connections[fd]
-
-    def until(self, condition, what, timeout=15):
-        return wait_until(lambda: self.pump() or condition(), timeout, what)
+                elif ICE.IceProcessMessages(P(self.connections[fd]), None, None) != 0:
+                    del self.connections[fd]
+            return condition()
+        return wait_until(pump, 15, what)
 
     def save_yourself(self, shutdown):
         SM.SmsSaveYourself(P(self.client), SAVE_BOTH, int(shutdown), INTERACT_NONE, 0)
@@ -105,13 +81,11 @@ class Session(unittest.TestCase):
         app.spawn()
         manager.until(lambda: manager.registered and manager.saves_done == 1, "registration")
         self.assertFalse(os.path.exists(app.config), "a local save writes no settings")
-
         manager.save_yourself(shutdown=False)
         manager.until(lambda: manager.saves_done == 2, "the checkpoint")
         self.assertTrue(os.path.exists(app.config), "a checkpoint saves the settings")
         time.sleep(0.5)
         self.assertIsNone(app.proc.poll(), "and the program goes on")
-
         os.remove(app.config)
         manager.save_yourself(shutdown=True)
         manager.until(lambda: manager.saves_done == 3, "the save before the end")

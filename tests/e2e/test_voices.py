@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from talvero_e2e import RECORDING, App, novel, rms, wait_until
+from talvero_e2e import RECORDING, App, novel, read_ini, rms, wait_until
 
 TEXT = "Once upon a time there was a reader. It read every novel aloud, word by word.\n" * 30
 ESPEAK_VOICES = len(subprocess.run(["espeak-ng", "--voices"], capture_output=True, text=True).stdout.splitlines()) - 1
@@ -35,13 +35,13 @@ class Voices(unittest.TestCase):
         wait_until(lambda: rms(RECORDING, heard_from) > 200, 30, "sound from Festival")
         time.sleep(3)
         self.assertEqual(app.terminate(), 0)
-        values, _ = app.settings()
+        values, _ = read_ini(app.config)
         self.assertEqual(values["curLanguage"], str(ESPEAK_VOICES))
         self.assertGreater(int(values["PlayPos"]), 0, "the caret follows Festival's words")
         again = App(self, app.folder).start()
         time.sleep(3)
         self.assertEqual(again.terminate(), 0)
-        self.assertEqual(again.settings()[0]["curLanguage"], str(ESPEAK_VOICES))
+        self.assertEqual(read_ini(again.config)[0]["curLanguage"], str(ESPEAK_VOICES))
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "speech/Voice.h"
@@ -14,9 +15,6 @@
 
 class RichTextView;
 
-bool writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);
-QByteArray gb18030(const QString &text);
 // Waits until the view's document is decoded; false after 20 s.
 bool decoded(const RichTextView &view);
 
@@ -24,16 +22,32 @@ bool decoded(const RichTextView &view);
 // shown. With nothing scripted: Cancel, no file, menu dismissed.
 struct FakeDialogs final : Dialogs {
     void information(QWidget *, const QString &text, const QString &) override { asked << text; }
-    bool question(QWidget *, const QString &text, const QString &) override;
-    QString getOpenFileName(QWidget *, const QString &filter) override;
-    qint16 popupMenu(QWidget *, const QList<MenuItem> &items) override;
-    void wait(); // runs duringWait, as events run in a real modal loop
+    bool question(QWidget *, const QString &text, const QString &) override
+    {
+        asked << text, wait();
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    QString getOpenFileName(QWidget *, const QString &) override
+    {
+        wait();
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    qint16 popupMenu(QWidget *, const QList<MenuItem> &items) override
+    {
+        menus << items, wait();
+        return menuChoices.isEmpty() ? qint16(0) : menuChoices.takeFirst();
+    }
+    void wait() // runs duringWait, as events run in a real modal loop
+    {
+        if (auto run = std::exchange(duringWait, nullptr))
+            run();
+    }
 
     QList<bool> answers;
     QStringList files;
     QList<qint16> menuChoices;
     std::function<void()> duringWait;
-    QStringList asked, filters;
+    QStringList asked;
     QList<QList<MenuItem>> menus;
 };
 
@@ -43,7 +57,12 @@ class FakeVoice final : public Voice
     Q_OBJECT
 
 public:
-    explicit FakeVoice(const QStringList &descriptions, QObject *parent = nullptr);
+    explicit FakeVoice(const QStringList &descriptions, QObject *parent = nullptr) : Voice(parent)
+    {
+        for (const QString &description : descriptions)
+            m_voices.append({QStringLiteral("voice-%1").arg(m_voices.size()), description});
+        m_voice = m_voices.value(0);
+    }
     QList<VoiceToken> GetVoices() const override { return m_voices; }
     bool setVoice(const VoiceToken &token) override { return (m_voice = token), true; }
     VoiceToken voice() const override { return m_voice; }
@@ -51,7 +70,7 @@ public:
     int Rate() const override { return m_rate; }
     bool setVolume(int) override { return true; }
     int Volume() const override { return 100; }
-    bool speakFrom(const QString &text, qsizetype from, int flags) override;
+    bool speakFrom(const QString &text, qsizetype from, int flags) override { return spoken.append({text.mid(from), flags}), true; }
     bool IsUISupported(const QString &type) const override { return volumeUi && type == "AudioVolume"; }
     void emitWord(qint32 position) { emit Word(position); }
 
@@ -79,21 +98,22 @@ class FakeNotifyArea final : public NotifyArea
     Q_OBJECT
 
 public:
-    bool Shell_NotifyIcon(int message, const NotifyIconData &data) override;
+    bool Shell_NotifyIcon(int message, const NotifyIconData &data) override
+    {
+        if (message == NIM_ADD && available && !shown)
+            return shown = !data.szTip.isEmpty();
+        return message == NIM_DELETE && shown && !(shown = false);
+    }
     bool isShown() const override { return shown && available; }
     void click(int message) { emit mouseMessage(message); }
-    void setAvailable(bool on) { available = on, emit areaChanged(); }
 
-    QList<std::pair<int, quint32>> calls; // message, icon id
     bool available = true;
-    bool shown = false;
-    QString tip;
+    bool shown = false; // with a tip
 };
 
 // The real main window with the fakes, and config.ini in a scratch folder.
 struct WindowHarness {
-    explicit WindowHarness(const QStringList &voices = {"Chinese (Mandarin)", "English"},
-                           bool withVoice = true);
+    explicit WindowHarness(const QStringList &voices = {"Chinese (Mandarin)", "English"});
     QString file(const QString &name) const { return dir.filePath(name); }
     QString configPath() const { return file("config.ini"); }
     bool start(); // the Load handler, then shown, as start-up does
@@ -104,6 +124,5 @@ struct WindowHarness {
     FakeShell shell;
     FakeNotifyArea tray;
     QPointer<FakeVoice> voice;
-    QList<int> endedWith;
     std::unique_ptr<frmMain> window;
 };
