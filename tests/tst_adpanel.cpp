@@ -66,17 +66,6 @@ int tableDepth(QTextFrame *frame)
     return deepest + (qobject_cast<QTextTable *>(frame) ? 1 : 0);
 }
 
-// Each fragment's format: anchors, images.
-QList<QTextCharFormat> formats(QTextDocument *doc)
-{
-    QList<QTextCharFormat> all;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it)
-            all << it.fragment().charFormat();
-    }
-    return all;
-}
-
 } // namespace
 
 class TestAdPanel : public QObject
@@ -96,8 +85,10 @@ private slots:
         QVERIFY(navigate(panel, web.url("/moved")));
         QCOMPARE(panel.toPlainText(), QString("免费 novels!"));
         QVERIFY(panel.toHtml().contains("#ff0000"));
-        for (const QTextCharFormat &format : formats(panel.document()))
-            emit panel.anchorClicked(QUrl(format.anchorHref()));
+        for (QTextBlock b = panel.document()->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) // each link as the page has it
+                emit panel.anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
+        }
         QCOMPARE(shell.opened, QList<QUrl>{web.url("/ads/offer.htm")});
         QCOMPARE(AdPanel::defaultUrl().path(), QString("/ads/talvero_ads.htm"));
     }
@@ -163,8 +154,7 @@ private slots:
         QTest::qWait(50); // laid out and painted
         QVERIFY(panel.toPlainText().contains(shows) && !panel.toPlainText().contains("no"));
         QVERIFY(tableDepth(panel.document()->rootFrame()) <= AdPageFilter::kMaxTableDepth);
-        const QList<QTextCharFormat> all = formats(panel.document());
-        QVERIFY(std::none_of(all.begin(), all.end(), [](auto &f) { return f.isImageFormat(); }));
+        QVERIFY(!panel.toHtml().contains("<img"));
         QCOMPARE(elsewhere.connections, 0);
     }
 };

@@ -66,37 +66,6 @@ class TestCommands : public QObject
 private slots:
     void initTestCase() { QAccessible::setActive(true); }
 
-    void menuItems_data()
-    {
-        QTest::addColumn<QList<MenuItem>>("items");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("checked"); // position of the check mark, -1 none
-        using namespace PopupMenuItems;
-        QTest::newRow("speed 7") << readSpeed(7) << 10 << 6;
-        QTest::newRow("speed 0") << readSpeed(0) << 10 << -1;
-        QTest::newRow("speed 11") << readSpeed(11) << 10 << -1;
-        QTest::newRow("interval 3") << autoPage(3) << 10 << 2;
-        QTest::newRow("font 9") << fontSize(9) << 21 << -1;
-        QTest::newRow("font 36") << fontSize(36) << 21 << -1;
-        QTest::newRow("tray, reading") << tray(1) << 4 << 2;
-        QTest::newRow("tray, idle") << tray(0) << 4 << -1;
-    }
-
-    void menuItems()
-    {
-        QFETCH(QList<MenuItem>, items);
-        QFETCH(int, count);
-        QFETCH(int, checked);
-        QCOMPARE(items.size(), count);
-        QList<int> marks;
-        for (int i = 0; i < items.size(); ++i) {
-            QCOMPARE(items[i].id, qint16(items[0].id + i));
-            if (items[i].checked)
-                marks << i;
-        }
-        QCOMPARE(marks, checked < 0 ? QList<int>{} : QList<int>{checked});
-    }
-
     void stateMachine_data()
     {
         QTest::addColumn<Mode>("from");

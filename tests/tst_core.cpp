@@ -216,7 +216,6 @@ private slots:
         QTest::newRow("too short to tell") << encoded("GB18030", "你好，世界。") << "你好，世界。";
         QTest::newRow("four-byte GB18030") << encoded("GB18030", "𠀀😀¤") << "𠀀😀¤";
         QTest::newRow("line breaks fold") << QByteArray("a\r\nb\rc\nd\r\r\ne") << "a\nb\nc\nd\n\ne";
-        QTest::newRow("NUL shows") << QByteArray("a\0b", 3) << "a\uFFFDb";
         QTest::newRow("parts meet at a CRLF") << (QByteArray(6 << 20, 'x') + "\r\n").repeated(2)
                                               << (QString(6 << 20, u'x') + u'\n').repeated(2);
         QTest::newRow("GB18030 in parts") << encoded("GB18030", zh.repeated(10000)) << zh.repeated(10000);

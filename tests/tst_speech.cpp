@@ -103,17 +103,6 @@ private slots:
         QVERIFY(samples.total < normal * 2 / 3);
         voice->engine()->setProbe(nullptr);
     }
-
-    void longLineStartsAtOnce()
-    {
-        std::unique_ptr<EspeakVoice> voice(EspeakVoice::create());
-        QVERIFY(voice && voice->GetVoices().first().description.contains("Chinese")); // a first start takes index 0
-        QSignalSpy words(voice.get(), &Voice::Word);
-        voice->speakFrom(QStringLiteral("abc"), 10, Voice::SVSFlagsAsync); // past the end: nothing
-        voice->Speak(QString(100000, u'文'), Voice::SVSFlagsAsync); // cut as it is read, not ahead
-        QTRY_VERIFY_WITH_TIMEOUT(words.size() >= 3, 10000);
-        QVERIFY(words.first()[0].toInt() == 0 && words.last()[0].toInt() < 100000);
-    }
 };
 
 QTEST_MAIN(TestSpeech)

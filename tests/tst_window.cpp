@@ -1,18 +1,93 @@
-// Start-up with and without saved settings, and the layout rule.
+// The main window: its menus, start-up with and without saved settings, the
+// layout rule; its document view: offsets, failed loads, big files in pieces with
+// long lines, the caret, and reading aloud while a big file still decodes.
+#include "app/ReaderState.h"
 #include "fakes/Fakes.h"
+#include "platform/DisplayMap.h"
+#include "platform/DocumentLoader.h"
 #include "platform/RichTextView.h"
+#include "speech/SpeechReading.h"
+#include "tray/PopupMenus.h"
+#include "ui/Accessibility.h"
 #include "ui/AdPanel.h"
 #include "ui/CaptionLabel.h"
 #include "ui/ToolbarControls.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+
+namespace {
+
+QString novel(int paragraphs)
+{
+    QString text;
+    for (int i = 0; i < paragraphs; ++i)
+        text += QStringLiteral("第%1回 话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n").arg(i);
+    return text;
+}
+
+struct Shown : RichTextView {
+    Shown()
+    {
+        installAccessibility();
+        resize(400, 300);
+        show();
+        exposed = QTest::qWaitForWindowExposed(this);
+    }
+    // What the view shows, without the breaks it adds for display.
+    QString shownText()
+    {
+        QString text;
+        for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+            const int end = b.position() + b.length() - 1;
+            text += b.text() + (b.next().isValid() && logicalPosition(end) != logicalPosition(end + 1) ? "\n" : "");
+        }
+        return text;
+    }
+    bool exposed = false;
+};
+
+} // namespace
 
 class TestWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void menuItems_data()
+    {
+        QTest::addColumn<QList<MenuItem>>("items");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("checked"); // position of the check mark, -1 none
+        using namespace PopupMenuItems;
+        QTest::newRow("speed 7") << readSpeed(7) << 10 << 6;
+        QTest::newRow("speed 0") << readSpeed(0) << 10 << -1;
+        QTest::newRow("speed 11") << readSpeed(11) << 10 << -1;
+        QTest::newRow("interval 3") << autoPage(3) << 10 << 2;
+        QTest::newRow("font 9") << fontSize(9) << 21 << -1;
+        QTest::newRow("font 36") << fontSize(36) << 21 << -1;
+        QTest::newRow("tray, reading") << tray(1) << 4 << 2;
+        QTest::newRow("tray, idle") << tray(0) << 4 << -1;
+    }
+
+    void menuItems()
+    {
+        QFETCH(QList<MenuItem>, items);
+        QFETCH(int, count);
+        QFETCH(int, checked);
+        QCOMPARE(items.size(), count);
+        QList<int> marks;
+        for (int i = 0; i < items.size(); ++i) {
+            QCOMPARE(items[i].id, qint16(items[0].id + i));
+            if (items[i].checked)
+                marks << i;
+        }
+        QCOMPARE(marks, checked < 0 ? QList<int>{} : QList<int>{checked});
+    }
+
     void firstStart()
     {
         WindowHarness h({"English", "Chinese (Mandarin)", "cHiNeSe dialect"});
@@ -87,8 +162,134 @@ private slots:
         QCOMPARE(w.rtb->geometry(), view.adjusted(0, 0, 100, 100));
         QCOMPARE(w.labCaption->width(), label + 100);
     }
-};
 
+    void caretOffsetsAreTextOffsets()
+    {
+        const QString text = QStringLiteral("第一行😀末\n\n\n第四行𠀀字\nend");
+        Shown view;
+        view.setText(text);
+        QCOMPARE(view.shownText(), text);
+        for (qint32 i = 0; i <= text.size(); ++i) {
+            if (i < text.size() && text[i].isLowSurrogate())
+                continue; // never inside a pair
+            view.setSelStart(i);
+            QCOMPARE(view.SelStart(), i);
+        }
+        view.setSelStart(3);
+        view.setSelStart(-5); // refused
+        QCOMPARE(view.SelStart(), 3);
+        view.setSelStart(100000);
+        QCOMPARE(view.SelStart(), qint32(text.size()));
+    }
+
+    void failedLoadsKeepTheDocument_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"missing.txt", "folder", "", "huge.txt"})
+            QTest::newRow(name) << QString(name);
+    }
+
+    void failedLoadsKeepTheDocument()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir("folder");
+        QFile huge(dir.filePath("huge.txt")); // sparse: costs nothing
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(DocumentLoader::kMaxFileBytes + 1));
+        QVERIFY(writeFile(dir.filePath("good.txt"), "保留的文本"));
+        Shown view;
+        QVERIFY(view.LoadFile(dir.filePath("good.txt")) && decoded(view));
+        view.setSelStart(2);
+        QVERIFY(!view.LoadFile(name.isEmpty() ? name : dir.filePath(name)));
+        QCOMPARE(view.Text(), QString("保留的文本"));
+        QCOMPARE(view.SelStart(), 2);
+    }
+
+    void bigFileArrivesAroundTheCaret()
+    {
+        QTemporaryDir dir;
+        // 5.6 million characters; in the middle a line of 1 MiB, a pair in it
+        // across a place where the display breaks it (every kChunk characters).
+        const QString head = novel(60000);
+        const qsizetype pad = DisplayMap::kChunk * 257 - 1 - head.size() % DisplayMap::kChunk;
+        const QString line = QString(pad, u'文') + "😀" + QString(512 * 1024, u'w') + '\n';
+        const QString text = head + line + novel(60000);
+        QVERIFY(writeFile(dir.filePath("n.txt"), gb18030(text)));
+        Shown view;
+        QSignalSpy loaded(&view, &RichTextView::loaded);
+        QVERIFY(view.LoadFile(dir.filePath("n.txt")));
+        const qint32 deep = qint32(text.size() * 3 / 4);
+        view.setSelStart(deep);
+        QCOMPARE(view.SelStart(), deep); // reads back as set while decoding
+        QVERIFY(decoded(view) && view.isLoading());
+        // The first piece holds the caret, in sight.
+        QCOMPARE(view.document()->characterAt(view.textCursor().position()), text[deep]);
+        QVERIFY(view.viewport()->rect().intersects(view.cursorRect()));
+        // Assistive technology sees the whole text and the caret meanwhile.
+        QAccessibleTextInterface *a11y = QAccessible::queryAccessibleInterface(&view)->textInterface();
+        QCOMPARE(a11y->characterCount(), int(text.size()));
+        QCOMPARE(a11y->cursorPosition(), deep);
+        QCOMPARE(a11y->text(deep, deep + 4), text.mid(deep, 4));
+        // A caret beyond what has arrived takes effect when it does.
+        view.setSelStart(10);
+        QCOMPARE(view.SelStart(), 10);
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, 30000);
+        QCOMPARE(view.textCursor().position(), 10);
+        QCOMPARE(view.shownText(), text);
+        int longest = 0, halves = 0;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+            longest = qMax(longest, b.length());
+            halves += b.length() > 1 && b.text().front().isLowSurrogate();
+        }
+        QVERIFY2(longest <= 2 * DisplayMap::kChunk + 1 && halves == 0, "short blocks, no pair broken");
+        const qint32 lineAt = qint32(text.indexOf(line)), pairAt = qint32(text.indexOf(QStringLiteral("😀")));
+        for (qint32 at : {lineAt, pairAt, pairAt + 2, pairAt + 2049, qint32(text.size() - 2)}) {
+            view.setSelStart(at);
+            QVERIFY(view.SelStart() == at && view.document()->characterAt(view.textCursor().position()) == text[at]);
+        }
+    }
+
+    void readingWaitsForTheText()
+    {
+        QTemporaryDir dir;
+        const QString text = novel(120000);
+        QVERIFY(writeFile(dir.filePath("n.txt"), text.toUtf8()));
+        ReaderState state;
+        Shown view;
+        FakeShell shell;
+        FakeVoice voice({"v"});
+        SpeechReading speech(state, view, shell);
+        speech.setVoice(&voice);
+        // Started and stopped while decoding: nothing is ever spoken.
+        QVERIFY(view.LoadFile(dir.filePath("n.txt")));
+        state.AppSettings.PlayPos = 11;
+        speech.PlayFile();
+        speech.PlayStop();
+        QVERIFY(decoded(view));
+        QVERIFY(std::all_of(voice.spoken.begin(), voice.spoken.end(), [](auto &s) { return s.text.isEmpty(); }));
+        // Started while decoding: spoken from PlayPos once the text is there.
+        QVERIFY(view.LoadFile(dir.filePath("n.txt")) && view.isDecoding());
+        speech.PlayFile();
+        QCOMPARE(voice.spoken.last().text, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!voice.spoken.last().text.isEmpty(), 20000);
+        QCOMPARE(voice.spoken.last().text, text.mid(10));
+    }
+
+    void caretShowsWithoutFocus()
+    {
+        Shown view;
+        QVERIFY(view.exposed);
+        view.setText(QStringLiteral("一二三四五六七八九十"));
+        view.setSelStart(5);
+        view.clearFocus();
+        const QImage image = view.viewport()->grab().toImage();
+        const QRect caret = view.cursorRect();
+        bool drawn = false;
+        for (int y = caret.top(); y <= caret.bottom(); ++y)
+            drawn = drawn || image.pixelColor(caret.left(), y) == view.palette().text().color();
+        QVERIFY2(drawn, "the caret is the bookmark: drawn also without focus");
+    }
+};
 
 QTEST_MAIN(TestWindow)
 #include "tst_window.moc"

@@ -24,17 +24,13 @@ def until(condition, what="the accessibility bus"):
 
 
 def find(acc, role, name, depth=0):
-    if acc is None or depth > 10:
+    """The first accessible of that role and name below acc, not in a list (the voices)."""
+    if acc is None or depth > 10 or acc.get_role() == Atspi.Role.LIST:
         return None
     if acc.get_role() == role and acc.get_name() == name:
         return acc
-    for i in range(acc.get_child_count()):
-        child = acc.get_child_at_index(i)
-        if child is not None and child.get_role() != Atspi.Role.LIST:   # not the 131 voices
-            found = find(child, role, name, depth + 1)
-            if found:
-                return found
-    return None
+    children = (find(acc.get_child_at_index(i), role, name, depth + 1) for i in range(acc.get_child_count()))
+    return next(filter(None, children), None)
 
 
 class Accessibility(unittest.TestCase):

@@ -1,9 +1,13 @@
 """Reading a GB18030 novel aloud as a user does: through the open dialog,
-the real voice and sound server, the tray's exit, and the next start; one
-copy at a time, also after a crash; no start without a display."""
+the real voice and sound server, the tray's exit, and the next start. A
+voice of the desktop's speech service (Festival, through Speech Dispatcher):
+listed after eSpeak NG's, chosen at start-up once the service has listed it,
+read with the caret on the words. One copy at a time, also after a crash;
+no start without a display."""
 
 import os
 import signal
+import socket
 import subprocess
 import time
 import unittest
@@ -15,10 +19,18 @@ TEXT = ("第一回　宴桃园豪杰三结义　斩黄巾英雄首立功\n"
         "　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。及秦灭之后，楚、汉分争，"
         "又并入于汉。汉朝自高祖斩白蛇而起义，一统天下，后来光武中兴，传至献帝，遂分为三国。\n") * 40
 
+ENGLISH = "Once upon a time there was a reader. It read every novel aloud, word by word.\n" * 30
+ESPEAK_VOICES = len(subprocess.run(["espeak-ng", "--voices"], capture_output=True, text=True).stdout.splitlines()) - 1
+
 
 def on_a_word(pos):
     return 0 < pos < len(TEXT) and not TEXT[pos].isspace() and TEXT[pos] not in "，。、"
 
+
+
+def festival_answers():
+    with socket.socket() as s:
+        return s.connect_ex(("127.0.0.1", 1314)) == 0
 
 class Reading(unittest.TestCase):
     def test_read_leave_resume(self):
@@ -48,6 +60,25 @@ class Reading(unittest.TestCase):
         self.assertGreater(int(values["PlayPos"]), pos)
         self.assertTrue(on_a_word(int(values["PlayPos"])))
         self.assertEqual(values["PlayRate"], "10")
+
+    def test_a_service_voice_chosen_at_start_reads(self):
+        festival = subprocess.Popen(["festival", "--server"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(festival.kill)
+        wait_until(festival_answers, 20, "the Festival server")
+        app = App(self)
+        with open(app.config, "wb") as f:   # the first voice after eSpeak's
+            f.write(f"[system]\nReadFileName={novel('tale.txt', ENGLISH)}\nPlayPos=0\n"
+                    f"curLanguage={ESPEAK_VOICES}\n".encode())
+        app.start()
+        time.sleep(3)   # the service lists its voices in the background
+        heard_from = os.path.getsize(RECORDING)
+        app.read_aloud(speed=5)
+        wait_until(lambda: rms(RECORDING, heard_from) > 200, 30, "sound from Festival")
+        time.sleep(3)
+        self.assertEqual(app.terminate(), 0)
+        values, _ = read_ini(app.config)
+        self.assertEqual(values["curLanguage"], str(ESPEAK_VOICES))
+        self.assertGreater(int(values["PlayPos"]), 0, "the caret follows Festival's words")
 
     def test_second_start_is_refused_and_a_dead_ones_lock_taken_over(self):
         first = App(self).start()

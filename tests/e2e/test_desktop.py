@@ -1,15 +1,20 @@
-"""The desktop session's manager, spoken to over XSMP as a real one does
-(libSM and libICE through ctypes): a checkpoint saves and the program goes
-on; the session's end saves and ends it."""
+"""The desktop around the program: a staged install validated and run from
+a read-only prefix; the session's manager, spoken to over XSMP as a real one
+does (libSM and libICE through ctypes): a checkpoint saves and the program
+goes on, the session's end saves and ends it."""
 
 import ctypes as C
 import os
 import select
+import subprocess
+import tempfile
 import time
 import unittest
 
-from talvero_e2e import App, wait_until
+from talvero_e2e import SESSION, App, run, wait_until, windows
 
+BUILD = os.environ["TALVERO_BUILD_DIR"]
+APP_ID = os.environ["TALVERO_APP_ID"]
 ICE, SM, P = C.CDLL("libICE.so.6"), C.CDLL("libSM.so.6"), C.c_void_p
 SAVE_LOCAL, SAVE_BOTH, INTERACT_NONE = 1, 2, 0
 ICE.IceComposeNetworkIdList.restype, ICE.IceAcceptConnection.restype, SM.SmsGenerateClientID.restype = C.c_char_p, P, P
@@ -74,7 +79,37 @@ class Manager:
         SM.SmsSaveYourself(P(self.client), SAVE_BOTH, int(shutdown), INTERACT_NONE, 0)
 
 
-class Session(unittest.TestCase):
+class Desktop(unittest.TestCase):
+    def test_staged_install_validates_and_runs_read_only(self):
+        stage = tempfile.mkdtemp(prefix="stage-", dir=SESSION)
+        root = stage + "/opt/talvero test/usr"   # a prefix with a space
+        run("cmake", "--install", BUILD, "--prefix", "/opt/talvero test/usr",
+            env=dict(os.environ, DESTDIR=stage))
+        desktop = f"{root}/share/applications/{APP_ID}.desktop"
+        run("desktop-file-validate", desktop)
+        result = run("appstreamcli", "validate", "--no-net", "--pedantic",
+                     f"{root}/share/metainfo/{APP_ID}.metainfo.xml", check=False)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        entry = open(desktop, encoding="utf-8").read()
+        self.assertRegex(entry, r"(?m)^Exec=talvero$")
+        # It takes no file, so it must not offer to open one.
+        self.assertNotIn("MimeType", entry)
+        for size in [16, 32, 48, 256]:
+            png = f"{root}/share/icons/hicolor/{size}x{size}/apps/{APP_ID}.png"
+            self.assertIn(f"{size} x {size}", run("file", png).stdout)
+
+        subprocess.run(["chmod", "-R", "a-w", root], check=True)
+        self.addCleanup(subprocess.run, ["chmod", "-R", "u+w", stage])
+        proc = subprocess.Popen([f"{root}/bin/talvero"], stderr=subprocess.DEVNULL)
+        self.addCleanup(proc.kill)
+        wait_until(lambda: windows(proc.pid, "^Talvero$"), 15, "the window")
+        proc.terminate()
+        self.assertEqual(proc.wait(10), 0)
+        user_config = os.path.join(os.environ["XDG_CONFIG_HOME"], "talvero", "config.ini")
+        self.assertIn("[system]", open(user_config, encoding="gb18030").read())
+        self.assertFalse(os.path.exists(f"{root}/bin/config.ini"))
+
+
     def test_checkpoint_saves_and_the_end_ends(self):
         manager = Manager()
         app = App(self, env=dict(os.environ, SESSION_MANAGER=manager.address))
@@ -93,6 +128,7 @@ class Session(unittest.TestCase):
         manager.until(lambda: app.proc.poll() is not None, "the program to end")
         self.assertEqual(app.proc.returncode, 0)
         self.assertIn(b"[system]", open(app.config, "rb").read())
+
 
 
 if __name__ == "__main__":
