@@ -18,6 +18,10 @@ namespace {
 
 // Pieces sent ahead of the one being heard.
 constexpr int kInFlight = 2;
+// A service that is just ending, or still starting, refuses or drops the
+// first connection; it is tried again a little later.
+constexpr int kConnectAttempts = 4;
+constexpr auto kConnectRetry = std::chrono::milliseconds(750);
 
 } // namespace
 
@@ -28,8 +32,10 @@ struct DispatcherClient::Shared {
     };
 
     void run();
+    bool connectAndList();
     bool connect();
-    void listVoices();
+    void disconnect();
+    bool listVoices();
     void sendPieces();
     bool serviceGone();
     void event(size_t message, SPDNotificationType type, const char *mark);
@@ -110,10 +116,12 @@ std::uint64_t DispatcherClient::speak(Job job)
 
 void DispatcherClient::Shared::run()
 {
-    if (connect())
-        listVoices();
-    else if (listener.listed)
-        listener.listed({});
+    if (!connectAndList()) {
+        std::lock_guard lock(mutex);
+        dead = true;
+        if (listener.listed)
+            listener.listed({});
+    }
     std::unique_lock lock(mutex);
     while (!quit) {
         // Woken for work; while reading also now and then, to see whether
@@ -159,8 +167,26 @@ void DispatcherClient::Shared::run()
     }
     g_client = nullptr;
     lock.unlock();
+    disconnect();
+}
+
+bool DispatcherClient::Shared::connectAndList()
+{
+    for (int attempt = 1;; ++attempt) {
+        if (connect() && listVoices())
+            return true;
+        disconnect();
+        std::unique_lock lock(mutex);
+        if (attempt == kConnectAttempts || wake.wait_for(lock, kConnectRetry, [this] { return quit; }))
+            return false;
+    }
+}
+
+void DispatcherClient::Shared::disconnect()
+{
     if (connection)
         spd_close(connection);
+    connection = nullptr;
 }
 
 bool DispatcherClient::Shared::connect()
@@ -171,7 +197,7 @@ bool DispatcherClient::Shared::connect()
     if (!connection)
         return false;
     Shared *expected = nullptr;
-    if (!g_client.compare_exchange_strong(expected, this))
+    if (!g_client.compare_exchange_strong(expected, this) && expected != this)
         return false;
     connection->callback_begin = connection->callback_end = connection->callback_cancel = onEvent;
     connection->callback_im = onMark;
@@ -182,15 +208,17 @@ bool DispatcherClient::Shared::connect()
     return spd_set_data_mode(connection, SPD_DATA_SSML) == 0;
 }
 
-void DispatcherClient::Shared::listVoices()
+// False when the service does not answer.
+bool DispatcherClient::Shared::listVoices()
 {
     QList<Voice> voices;
     QStringList modules;
-    if (char **names = spd_list_modules(connection)) {
-        for (int i = 0; names[i]; ++i)
-            modules << QString::fromUtf8(names[i]);
-        free_spd_modules(names);
-    }
+    char **names = spd_list_modules(connection);
+    if (!names)
+        return false;
+    for (int i = 0; names[i]; ++i)
+        modules << QString::fromUtf8(names[i]);
+    free_spd_modules(names);
     modules.sort();
     for (const QString &module : modules) {
         if (isOurOwnEngine(module)
@@ -206,6 +234,7 @@ void DispatcherClient::Shared::listVoices()
     std::lock_guard lock(mutex);
     if (listener.listed)
         listener.listed(voices);
+    return true;
 }
 
 // With the lock held; keeps a few pieces queued at the service.

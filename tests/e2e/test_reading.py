@@ -32,6 +32,14 @@ def festival_answers():
     with socket.socket() as s:
         return s.connect_ex(("127.0.0.1", 1314)) == 0
 
+
+def setUpModule():
+    # Before any start: the service looks for Festival only when it starts.
+    festival = subprocess.Popen(["festival", "--server"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    unittest.addModuleCleanup(festival.kill)
+    wait_until(festival_answers, 20, "the Festival server")
+
+
 class Reading(unittest.TestCase):
     def test_read_leave_resume(self):
         path = novel("sanguo.txt", TEXT)
@@ -61,10 +69,7 @@ class Reading(unittest.TestCase):
         self.assertTrue(on_a_word(int(values["PlayPos"])))
         self.assertEqual(values["PlayRate"], "10")
 
-    def test_a_service_voice_chosen_at_start_reads(self):
-        festival = subprocess.Popen(["festival", "--server"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(festival.kill)
-        wait_until(festival_answers, 20, "the Festival server")
+    def test_service_voice_chosen_at_start_reads(self):
         app = App(self)
         with open(app.config, "wb") as f:   # the first voice after eSpeak's
             f.write(f"[system]\nReadFileName={novel('tale.txt', ENGLISH)}\nPlayPos=0\n"
