@@ -18,10 +18,11 @@ namespace {
 
 // Pieces sent ahead of the one being heard.
 constexpr int kInFlight = 2;
-// A service that is just ending, or still starting, refuses or drops the
-// first connection; it is tried again a little later.
-constexpr int kConnectAttempts = 4;
-constexpr auto kConnectRetry = std::chrono::milliseconds(750);
+// A service that is still starting its modules (the first connection
+// starts it), or just ending its idle time, refuses or drops a connection;
+// it is tried again for a few seconds.
+constexpr int kConnectAttempts = 12;
+constexpr auto kConnectRetry = std::chrono::milliseconds(500);
 
 } // namespace
 

@@ -9,6 +9,7 @@ import os
 import signal
 import socket
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -35,9 +36,12 @@ def festival_answers():
 
 def setUpModule():
     # Before any start: the service looks for Festival only when it starts.
-    festival = subprocess.Popen(["festival", "--server"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    unittest.addModuleCleanup(festival.kill)
+    # In a group of its own: each client is served by a child of its own.
+    festival = subprocess.Popen(["festival", "--server"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+    unittest.addModuleCleanup(os.killpg, festival.pid, signal.SIGKILL)
     wait_until(festival_answers, 20, "the Festival server")
+    assert festival.poll() is None, "Festival's port was taken"
 
 
 class Reading(unittest.TestCase):
@@ -61,8 +65,10 @@ class Reading(unittest.TestCase):
 
         # The next start resumes at that word; the system's end keeps the place.
         again = App(self, app.folder).start()
+        heard_from = os.path.getsize(RECORDING)
         again.read_aloud(speed=10)
-        time.sleep(1.5)
+        wait_until(lambda: rms(RECORDING, heard_from) > 200, 20, "reading on")
+        time.sleep(1)
         self.assertEqual(again.terminate(), 0)
         values, _ = read_ini(again.config)
         self.assertGreater(int(values["PlayPos"]), pos)
@@ -70,7 +76,10 @@ class Reading(unittest.TestCase):
         self.assertEqual(values["PlayRate"], "10")
 
     def test_service_voice_chosen_at_start_reads(self):
-        app = App(self)
+        # A service of its own, started by this copy after Festival.
+        runtime = tempfile.mkdtemp(dir=os.environ["TALVERO_SESSION_DIR"])
+        os.chmod(runtime, 0o700)
+        app = App(self, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
         with open(app.config, "wb") as f:   # the first voice after eSpeak's
             f.write(f"[system]\nReadFileName={novel('tale.txt', ENGLISH)}\nPlayPos=0\n"
                     f"curLanguage={ESPEAK_VOICES}\n".encode())
