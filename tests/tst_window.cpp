@@ -169,11 +169,14 @@ private slots:
         Shown view;
         view.setText(text);
         QCOMPARE(view.shownText(), text);
+        QAccessibleTextInterface *a11y = QAccessible::queryAccessibleInterface(&view)->textInterface();
         for (qint32 i = 0; i <= text.size(); ++i) {
             if (i < text.size() && text[i].isLowSurrogate())
                 continue; // never inside a pair
             view.setSelStart(i);
             QCOMPARE(view.SelStart(), i);
+            // Where a screen reader finds an offset, and back.
+            QCOMPARE(a11y->offsetAtPoint(a11y->characterRect(i).center()), int(i));
         }
         view.setSelStart(3);
         view.setSelStart(-5); // refused

@@ -238,11 +238,6 @@ void frmMain::voicesArrived()
         cmbLanguage->setCurrentIndex(saved); // runs the list's Click
 }
 
-bool frmMain::trayIconShown() const
-{
-    return tray->isShown();
-}
-
 void frmMain::LoadReadFile()
 {
     rtb->LoadFile(state.AppSettings.ReadFileName);

@@ -61,8 +61,6 @@ public:
     // Leaves the program without asking: icon removed, settings written.
     void exitProgram();
 
-    bool trayIconShown() const;
-
     // Controls, by their design-time names.
     RichTextView *rtb = nullptr;
     ToolbarStrip *picBar = nullptr;
