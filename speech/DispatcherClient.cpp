@@ -178,7 +178,8 @@ bool DispatcherClient::Shared::connectAndList()
             return true;
         disconnect();
         std::unique_lock lock(mutex);
-        if (attempt == kConnectAttempts || wake.wait_for(lock, kConnectRetry, [this] { return quit; }))
+        if (attempt == kConnectAttempts
+            || wake.wait_for(lock, kConnectRetry, [this] { return quit; }))
             return false;
     }
 }

@@ -11,8 +11,8 @@ class EspeakVoice;
 // The voices the reader offers: eSpeak NG's, spoken directly, and after
 // them every voice of the desktop's speech service (Speech Dispatcher), in
 // the order of their modules, as soon as the service answers: nothing ever
-// waits for it. Words are reported by whichever speaks. If the service goes away while it speaks, the rest is read on,
-// without sound, as the direct voice does without a sound server.
+// waits for it. Words are reported by whichever speaks. If the service goes away while it speaks,
+// the rest is read on, without sound, as the direct voice does without a sound server.
 class VoiceSet final : public Voice
 {
     Q_OBJECT
