@@ -2,8 +2,8 @@
 the real voice and sound server, the tray's exit, and the next start. A
 voice of the desktop's speech service (Festival, through Speech Dispatcher):
 listed after eSpeak NG's, chosen at start-up once the service has listed it,
-read with the caret on the words. One copy at a time, also after a crash;
-no start without a display."""
+read with the caret on the words, still chosen at the next start. One copy
+at a time, also after a crash; no start without a display."""
 
 import os
 import signal
@@ -32,6 +32,13 @@ def on_a_word(pos):
 def festival_answers():
     with socket.socket() as s:
         return s.connect_ex(("127.0.0.1", 1314)) == 0
+
+
+def own_service():
+    """An environment whose first copy starts a speech service of its own."""
+    runtime = tempfile.mkdtemp(dir=os.environ["TALVERO_SESSION_DIR"])
+    os.chmod(runtime, 0o700)
+    return dict(os.environ, XDG_RUNTIME_DIR=runtime)
 
 
 def setUpModule():
@@ -75,11 +82,8 @@ class Reading(unittest.TestCase):
         self.assertTrue(on_a_word(int(values["PlayPos"])))
         self.assertEqual(values["PlayRate"], "10")
 
-    def test_service_voice_chosen_at_start_reads(self):
-        # A service of its own, started by this copy after Festival.
-        runtime = tempfile.mkdtemp(dir=os.environ["TALVERO_SESSION_DIR"])
-        os.chmod(runtime, 0o700)
-        app = App(self, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
+    def test_service_voice_chosen_at_start_reads_and_stays_chosen(self):
+        app = App(self, env=own_service())
         with open(app.config, "wb") as f:   # the first voice after eSpeak's
             f.write(f"[system]\nReadFileName={novel('tale.txt', ENGLISH)}\nPlayPos=0\n"
                     f"curLanguage={ESPEAK_VOICES}\n".encode())
@@ -93,6 +97,10 @@ class Reading(unittest.TestCase):
         values, _ = read_ini(app.config)
         self.assertEqual(values["curLanguage"], str(ESPEAK_VOICES))
         self.assertGreater(int(values["PlayPos"]), 0, "the caret follows Festival's words")
+        again = App(self, app.folder, env=own_service()).start()
+        time.sleep(3)
+        self.assertEqual(again.terminate(), 0)
+        self.assertEqual(read_ini(again.config)[0]["curLanguage"], str(ESPEAK_VOICES))
 
     def test_second_start_is_refused_and_a_dead_ones_lock_taken_over(self):
         first = App(self).start()
