@@ -135,7 +135,9 @@ void DispatcherClient::Shared::run()
             continue;
         // A purge and the job after it are taken together, so that the purge
         // is done before the job starts and never after.
-        const bool purge = std::exchange(purgeWanted, false);
+        // Only what was sent is cancelled: Festival's module, given a cancel
+        // with nothing spoken, now and then never answered again.
+        const bool purge = std::exchange(purgeWanted, false) && (segmenter || !messages.empty());
         std::optional<Job> next = std::exchange(job, std::nullopt);
         if (purge) {
             messages.clear();

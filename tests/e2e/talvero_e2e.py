@@ -98,7 +98,12 @@ def tray_icon():
             if w <= 64 and h <= 64:
                 return x + w // 2, y + h // 2
         return None
-    return wait_until(find, 15, "the tray icon")
+
+    def settled():   # the tray lays a new icon out in steps
+        first = find()
+        time.sleep(0.3)
+        return first if first and find() == first else None
+    return wait_until(settled, 15, "the tray icon")
 
 
 def read_ini(path):

@@ -41,14 +41,30 @@ def own_service():
     return dict(os.environ, XDG_RUNTIME_DIR=runtime)
 
 
-def setUpModule():
-    # Before any start: the service looks for Festival only when it starts.
+def service_logs(env):
+    """What Festival and Speech Dispatcher said, for a failure's message."""
+    folder = os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "log")
+    paths = [os.path.join(os.environ["TALVERO_SESSION_DIR"], "festival.log")]
+    paths += [os.path.join(folder, name) for name in ("speech-dispatcher.log", "festival.log")]
+    tails = []
+    for path in paths:
+        if os.path.exists(path):
+            with open(path, errors="replace") as f:
+                lines = [line for line in f if line.strip() and "LINE here" not in line]
+            tails.append(f"--- {path}\n" + "".join(lines[-25:]))
+    return "\n".join(tails)
+
+
+def start_festival(test):
+    """Festival for this test's own speech service only: the service looks
+    for it when it starts, and other tests' services must not share it."""
+    log = open(os.path.join(os.environ["TALVERO_SESSION_DIR"], "festival.log"), "w")
     # In a group of its own: each client is served by a child of its own.
-    festival = subprocess.Popen(["festival", "--server"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                start_new_session=True)
-    unittest.addModuleCleanup(os.killpg, festival.pid, signal.SIGKILL)
+    festival = subprocess.Popen(["festival", "--server"], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    test.addCleanup(log.close)
+    test.addCleanup(os.killpg, festival.pid, signal.SIGKILL)
     wait_until(festival_answers, 20, "the Festival server")
-    assert festival.poll() is None, "Festival's port was taken"
+    test.assertIsNone(festival.poll(), "Festival's port was taken")
 
 
 class Reading(unittest.TestCase):
@@ -83,7 +99,9 @@ class Reading(unittest.TestCase):
         self.assertEqual(values["PlayRate"], "10")
 
     def test_service_voice_chosen_at_start_reads_and_stays_chosen(self):
-        app = App(self, env=own_service())
+        start_festival(self)
+        env = own_service()
+        app = App(self, env=env)
         with open(app.config, "wb") as f:   # the first voice after eSpeak's
             f.write(f"[system]\nReadFileName={novel('tale.txt', ENGLISH)}\nPlayPos=0\n"
                     f"curLanguage={ESPEAK_VOICES}\n".encode())
@@ -91,7 +109,10 @@ class Reading(unittest.TestCase):
         time.sleep(3)   # the service lists its voices in the background
         heard_from = os.path.getsize(RECORDING)
         app.read_aloud(speed=5)
-        wait_until(lambda: rms(RECORDING, heard_from) > 200, 30, "sound from Festival")
+        try:
+            wait_until(lambda: rms(RECORDING, heard_from) > 200, 30, "sound from Festival")
+        except AssertionError as e:
+            raise AssertionError(f"{e}\n{service_logs(env)}") from None
         time.sleep(3)
         self.assertEqual(app.terminate(), 0)
         values, _ = read_ini(app.config)
