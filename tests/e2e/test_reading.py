@@ -1,9 +1,7 @@
-"""Reading a GB18030 novel aloud as a user does: through the open dialog,
-the real voice and sound server, the tray's exit, and the next start. A
-voice of the desktop's speech service (Festival, through Speech Dispatcher):
-listed after eSpeak NG's, chosen at start-up once the service has listed it,
-read with the caret on the words, still chosen at the next start. One copy
-at a time, also after a crash; no start without a display."""
+"""Reading aloud as a user does: a GB18030 novel through the open dialog, the
+real voice and sound server, the tray's exit and the next start; a Festival
+voice through Speech Dispatcher, chosen at start-up once listed, kept at the
+next start. One copy at a time, also after a crash; no start without a display."""
 
 import os
 import signal
@@ -36,28 +34,17 @@ def festival_answers():
 
 def own_service():
     """An environment whose first copy starts a speech service of its own."""
-    runtime = tempfile.mkdtemp(dir=os.environ["TALVERO_SESSION_DIR"])
-    os.chmod(runtime, 0o700)
-    return dict(os.environ, XDG_RUNTIME_DIR=runtime)
+    return dict(os.environ, XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=os.environ["TALVERO_SESSION_DIR"]))
 
 
 def service_logs(env):
-    """What Festival and Speech Dispatcher said, for a failure's message."""
-    folder = os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "log")
-    paths = [os.path.join(os.environ["TALVERO_SESSION_DIR"], "festival.log")]
-    paths += [os.path.join(folder, name) for name in ("speech-dispatcher.log", "festival.log")]
-    tails = []
-    for path in paths:
-        if os.path.exists(path):
-            with open(path, errors="replace") as f:
-                lines = [line for line in f if line.strip() and "LINE here" not in line]
-            tails.append(f"--- {path}\n" + "".join(lines[-25:]))
-    return "\n".join(tails)
+    logs = [os.path.join(os.environ["TALVERO_SESSION_DIR"], "festival.log"),
+            os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "log", "speech-dispatcher.log")]
+    return "\n".join(open(p, errors="replace").read()[-3000:] for p in logs if os.path.exists(p))
 
 
 def start_festival(test):
-    """Festival for this test's own speech service only: the service looks
-    for it when it starts, and other tests' services must not share it."""
+    """Festival for one test's own speech service, which looks for it at its start."""
     log = open(os.path.join(os.environ["TALVERO_SESSION_DIR"], "festival.log"), "w")
     # In a group of its own: each client is served by a child of its own.
     festival = subprocess.Popen(["festival", "--server"], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
