@@ -168,13 +168,17 @@ void DispatcherClient::Shared::run()
                 listener.lost();
         }
     }
-    g_client = nullptr;
+    Shared *self = this;
+    g_client.compare_exchange_strong(self, nullptr);
     lock.unlock();
     disconnect();
 }
 
 bool DispatcherClient::Shared::connectAndList()
 {
+    Shared *none = nullptr;
+    if (!g_client.compare_exchange_strong(none, this))
+        return false; // another client has the callbacks
     for (int attempt = 1;; ++attempt) {
         if (connect() && listVoices())
             return true;
@@ -199,9 +203,6 @@ bool DispatcherClient::Shared::connect()
     connection = spd_open2("talvero", "reader", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
     free(error);
     if (!connection)
-        return false;
-    Shared *expected = nullptr;
-    if (!g_client.compare_exchange_strong(expected, this) && expected != this)
         return false;
     connection->callback_begin = connection->callback_end = connection->callback_cancel = onEvent;
     connection->callback_im = onMark;

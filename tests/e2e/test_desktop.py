@@ -109,7 +109,6 @@ class Desktop(unittest.TestCase):
         self.assertIn("[system]", open(user_config, encoding="gb18030").read())
         self.assertFalse(os.path.exists(f"{root}/bin/config.ini"))
 
-
     def test_checkpoint_saves_and_the_end_ends(self):
         manager = Manager()
         app = App(self, env=dict(os.environ, SESSION_MANAGER=manager.address))
@@ -128,7 +127,6 @@ class Desktop(unittest.TestCase):
         manager.until(lambda: app.proc.poll() is not None, "the program to end")
         self.assertEqual(app.proc.returncode, 0)
         self.assertIn(b"[system]", open(app.config, "rb").read())
-
 
 
 if __name__ == "__main__":

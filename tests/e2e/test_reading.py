@@ -26,7 +26,6 @@ def on_a_word(pos):
     return 0 < pos < len(TEXT) and not TEXT[pos].isspace() and TEXT[pos] not in "，。、"
 
 
-
 def festival_answers():
     with socket.socket() as s:
         return s.connect_ex(("127.0.0.1", 1314)) == 0
