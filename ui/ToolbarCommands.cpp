@@ -72,6 +72,7 @@ void ToolbarCommands::setReadingFlag(qint16 value)
     // question or a menu of the same command is still open.
     if (ToolbarImage *image = m_controls.img[SpeechToggle])
         image->setChecked(value == 1);
+    emit modeChanged();
 }
 
 void ToolbarCommands::setTurningFlag(qint16 value)
@@ -79,6 +80,7 @@ void ToolbarCommands::setTurningFlag(qint16 value)
     m_state.AutoTurnFlag = value;
     if (ToolbarImage *image = m_controls.img[AutoTurn])
         image->setChecked(value == 1);
+    emit modeChanged();
 }
 
 // The file commands stop the voice first: a word still pending in PlayStop's

@@ -46,6 +46,11 @@ public:
 
     static inline const QString kOpenFilter = QStringLiteral("文本文件|*.txt|所有文件|*.*");
 
+signals:
+    // ReadingFlag or AutoTurnFlag changed: the tray menu and the desktop's
+    // media controls show the mode.
+    void modeChanged();
+
 private:
     void openFile();
     void closeFile();
