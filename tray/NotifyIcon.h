@@ -1,12 +1,16 @@
 #pragma once
 
+#include "platform/Dialogs.h"
+
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class QSystemTrayIcon;
-class QWidget;
+class StatusNotifierTray;
 
 // The tray icon's record: kept from registration to deletion, so both name
 // the same icon.
@@ -19,7 +23,8 @@ struct NotifyIconData {
 };
 
 // The notification area: adds and deletes the icon, and reports mouse
-// events on it as the classic mouse-message numbers.
+// events on it as the classic mouse-message numbers. Areas that draw the
+// icon's menu themselves are given its items and report the one chosen.
 class NotifyArea : public QObject
 {
     Q_OBJECT
@@ -39,25 +44,44 @@ public:
     virtual bool Shell_NotifyIcon(int message, const NotifyIconData &data) = 0;
     // Whether an icon of ours is shown now.
     virtual bool isShown() const = 0;
+    // The tray menu's items as they stand now.
+    virtual void setMenuItems(const QList<MenuItem> &) {}
 
 signals:
     void mouseMessage(int message);
     // A notification area appeared or went away.
     void areaChanged();
+    // The area is about to draw the menu; then an item of it was chosen.
+    void menuAboutToShow();
+    void menuItemChosen(qint16 id);
 };
 
-// The desktop's notification area, through Qt's tray icon.
+// The desktop's notification area: a StatusNotifierItem wherever the
+// session has a watcher for one (X11 and Wayland), else the X11 tray
+// through Qt's tray icon. Moves the icon between the two as trays come and
+// go while it is wanted.
 class SystemNotifyArea final : public NotifyArea
 {
     Q_OBJECT
 
 public:
     explicit SystemNotifyArea(QObject *parent = nullptr);
+    ~SystemNotifyArea() override;
 
     bool Shell_NotifyIcon(int message, const NotifyIconData &data) override;
     bool isShown() const override;
+    void setMenuItems(const QList<MenuItem> &items) override;
+
+private slots:
+    void trayChanged();
 
 private:
-    QPointer<QSystemTrayIcon> m_icon;
-    quint32 m_id = 0;
+    bool place();
+    bool xembedAvailable() const;
+    void showXEmbed();
+
+    StatusNotifierTray *m_sni = nullptr;
+    QPointer<QSystemTrayIcon> m_xembed;
+    std::optional<NotifyIconData> m_wanted;
+    QList<MenuItem> m_menuItems;
 };

@@ -41,9 +41,14 @@ QList<MenuItem> fontSize(qint16 fontSizes)
 
 } // namespace PopupMenuItems
 
+QList<MenuItem> PopupMenus::trayItems() const
+{
+    return PopupMenuItems::tray(m_state.ReadingFlag);
+}
+
 qint16 PopupMenus::ShowTrayMenu()
 {
-    return m_dialogs.popupMenu(m_owner, PopupMenuItems::tray(m_state.ReadingFlag));
+    return m_dialogs.popupMenu(m_owner, trayItems());
 }
 
 qint16 PopupMenus::ShowReadSpeedMenu()

@@ -25,6 +25,8 @@ public:
     {}
 
     qint16 ShowTrayMenu();
+    // The tray menu's items as it would show them now.
+    QList<MenuItem> trayItems() const;
     qint16 ShowReadSpeedMenu();
     qint16 ShowAutoPageMenu();
     qint16 ShowFontSizeMenu();

@@ -3,6 +3,8 @@
 #include "platform/Dialogs.h"
 #include "tray/PopupMenus.h"
 
+#include <QApplication>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 namespace {
@@ -13,11 +15,19 @@ TrayIcon::TrayIcon(NotifyArea *area, QWidget &window, PopupMenus &menus, Dialogs
                    QObject *parent)
     : QObject(parent), m_area(area), m_window(window), m_menus(menus), m_dialogs(dialogs)
 {
-    m_retry.setInterval(1000);
+    m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &TrayIcon::tryRegister);
+    m_strandedCheck.setSingleShot(true);
+    m_strandedCheck.setInterval(kStrandedCheckMs);
+    connect(&m_strandedCheck, &QTimer::timeout, this, [this] {
+        if (!m_deleted && !isShown() && !m_window.isVisible())
+            showWindow();
+    });
     if (m_area) {
         connect(m_area, &NotifyArea::mouseMessage, this, &TrayIcon::picTray_MouseMove);
         connect(m_area, &NotifyArea::areaChanged, this, &TrayIcon::onAreaChanged);
+        connect(m_area, &NotifyArea::menuAboutToShow, this, &TrayIcon::refreshMenu);
+        connect(m_area, &NotifyArea::menuItemChosen, this, &TrayIcon::carryOut);
     }
 }
 
@@ -26,6 +36,7 @@ void TrayIcon::registerIcon(const QIcon &icon, const QString &tip)
     m_record = NotifyIconData();
     m_record.hIcon = icon;
     m_record.szTip = tip;
+    refreshMenu();
     tryRegister();
 }
 
@@ -39,17 +50,15 @@ void TrayIcon::tryRegister()
         m_retry.stop();
         return;
     }
-    // No notification area yet: try again as one appears, for a while.
-    if (--m_attemptsLeft > 0)
-        m_retry.start();
-    else
-        m_retry.stop();
+    // No notification area yet: try again as one appears, however late.
+    m_retry.start();
 }
 
 void TrayIcon::deleteIcon()
 {
     m_deleted = true;
     m_retry.stop();
+    m_strandedCheck.stop();
     if (m_area && m_registered)
         m_area->Shell_NotifyIcon(NotifyArea::NIM_DELETE, m_record);
     m_registered = false;
@@ -60,6 +69,12 @@ bool TrayIcon::isShown() const
     return m_registered && m_area && m_area->isShown();
 }
 
+void TrayIcon::refreshMenu()
+{
+    if (m_area)
+        m_area->setMenuItems(m_menus.trayItems());
+}
+
 void TrayIcon::onAreaChanged()
 {
     if (!m_registered) {
@@ -67,10 +82,8 @@ void TrayIcon::onAreaChanged()
         return;
     }
     // The area went away: a hidden window could not be reached any more.
-    QTimer::singleShot(0, this, [this] {
-        if (!isShown() && !m_window.isVisible() && !m_deleted)
-            m_window.show();
-    });
+    if (!isShown())
+        m_strandedCheck.start();
 }
 
 void TrayIcon::showWindow()
@@ -80,8 +93,20 @@ void TrayIcon::showWindow()
     m_window.activateWindow();
 }
 
+// A box or menu of ours waits for the user: the tray then only brings the
+// window forward, as the box may belong to it.
+bool TrayIcon::waitingForUser() const
+{
+    return m_inMenu || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
 void TrayIcon::picTray_MouseMove(int message)
 {
+    if (waitingForUser()) {
+        if (message == NotifyArea::WM_LBUTTONUP && !m_window.isVisible())
+            showWindow();
+        return;
+    }
     if (message == NotifyArea::WM_LBUTTONUP) {
         if (m_window.isVisible())
             m_window.hide();
@@ -94,14 +119,32 @@ void TrayIcon::picTray_MouseMove(int message)
 
 void TrayIcon::ShellMainMenu()
 {
-    switch (m_menus.ShowTrayMenu()) {
+    qint16 item = 0;
+    {
+        const QScopedValueRollback inMenu(m_inMenu, true);
+        item = m_menus.ShowTrayMenu();
+    }
+    carryOut(item);
+}
+
+void TrayIcon::carryOut(qint16 item)
+{
+    if (waitingForUser()) {
+        if (item == ShowWindow)
+            showWindow();
+        return;
+    }
+    switch (item) {
     case ShowWindow: showWindow(); break;
     case HideWindow: m_window.hide(); break;
     case ReadAloud: emit readingToggled(); break;
-    case ExitProgram:
-        if (confirmExit())
-            emit exitConfirmed();
+    case ExitProgram: {
+        const QScopedValueRollback inMenu(m_inMenu, true);
+        if (!confirmExit())
+            break;
+        emit exitConfirmed();
         break;
+    }
     default: break;
     }
 }

@@ -11,18 +11,20 @@ class QWidget;
 
 // The program's icon in the notification area and what it does: a left
 // click shows or hides the window, a right click opens the tray menu, whose
-// items ShellMainMenu carries out. Registration is tried again while no
-// notification area takes the icon; if the area goes away while the window
-// is hidden, the window comes back, so that the user is never stranded.
+// items ShellMainMenu carries out; a tray that draws the menu itself hands
+// the chosen item to the same dispatch. Registration is tried again while
+// no notification area takes the icon; if the area goes away while the
+// window is hidden, the window comes back, so the user is never stranded.
 class TrayIcon : public QObject
 {
     Q_OBJECT
 
 public:
     static inline const QString kExitQuestion = QStringLiteral("你确定要退出程序吗?");
-    // Attempts while no notification area exists: one a second, for five
-    // minutes; then the close box alone offers the way out.
-    static constexpr int kRetries = 300;
+    // Between attempts while no notification area exists.
+    static constexpr int kRetryMs = 2000;
+    // A tray that restarts within this time keeps a hidden window hidden.
+    static constexpr int kStrandedCheckMs = 1000;
 
     TrayIcon(NotifyArea *area, QWidget &window, PopupMenus &menus, Dialogs &dialogs,
              QObject *parent = nullptr);
@@ -37,8 +39,12 @@ public:
     // A mouse message on the icon (0x0202 left release, 0x0204 right press).
     void picTray_MouseMove(int message);
     void ShellMainMenu();
+    // Carries out a tray menu item, however it was chosen.
+    void carryOut(qint16 item);
     // The exit question; true only for OK.
     bool confirmExit();
+    // The menu's items follow the reading mode.
+    void refreshMenu();
 
 signals:
     void readingToggled();
@@ -48,6 +54,7 @@ private:
     void tryRegister();
     void onAreaChanged();
     void showWindow();
+    bool waitingForUser() const;
 
     NotifyArea *m_area;
     QWidget &m_window;
@@ -55,7 +62,8 @@ private:
     Dialogs &m_dialogs;
     NotifyIconData m_record;
     QTimer m_retry;
-    int m_attemptsLeft = kRetries;
+    QTimer m_strandedCheck;
     bool m_registered = false;
     bool m_deleted = false;
+    bool m_inMenu = false;
 };

@@ -164,6 +164,7 @@ void frmMain::connectEvents()
             speech->openVoicePackDownload();
     });
     connect(tray, &TrayIcon::readingToggled, commands, &ToolbarCommands::toggleReadingFromTray);
+    connect(commands, &ToolbarCommands::modeChanged, tray, &TrayIcon::refreshMenu);
     connect(tray, &TrayIcon::exitConfirmed, this, &frmMain::exitProgram);
 }
 
