@@ -20,6 +20,7 @@ namespace {
 
 enum class Mode { Idle, Reading, Turning };
 constexpr int kTrayToggle = 100; // not a button: the tray menu's 语音阅读
+constexpr int kHostMenuToggle = 101; // the same item, in a menu the tray draws
 using Answers = QList<bool>;
 using Choices = QList<qint16>;
 
@@ -35,6 +36,8 @@ struct Reader : WindowHarness {
     Reader() { ready = writeFile(file("a.txt"), gb18030(chapter())) && start(); }
     void click(int command)
     {
+        if (command == kHostMenuToggle)
+            return tray.choose(ReadAloud);
         if (command != kTrayToggle)
             return w().img[size_t(command)]->click();
         dialogs.menuChoices.prepend(ReadAloud);
@@ -91,6 +94,8 @@ private slots:
         QTest::newRow("reading, tray") << M::Reading << kTrayToggle << Answers{} << Choices{} << M::Idle;
         QTest::newRow("turning, tray") << M::Turning << kTrayToggle << Answers{} << Choices{} << M::Reading;
         QTest::newRow("idle, tray") << M::Idle << kTrayToggle << Answers{} << Choices{} << M::Reading;
+        QTest::newRow("turning, host's menu") << M::Turning << kHostMenuToggle << Answers{} << Choices{} << M::Reading;
+        QTest::newRow("reading, host's menu") << M::Reading << kHostMenuToggle << Answers{} << Choices{} << M::Idle;
         QTest::newRow("reading, next page") << M::Reading << int(NextPage) << Answers{} << Choices{} << M::Reading;
         QTest::newRow("turning, font size") << M::Turning << int(FontSize) << Answers{} << Choices{} << M::Turning;
     }
@@ -113,12 +118,13 @@ private slots:
         QCOMPARE(r.border(SpeechToggle) + 2 * r.border(AutoTurn), int(to)); // the frames show the mode
         QCOMPARE(r.checked(SpeechToggle) + 2 * r.checked(AutoTurn), int(to)); // and so do the switches
         QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
+        QCOMPARE(r.tray.menuItems.value(2).checked, to == Mode::Reading); // as the tray draws it
         // A question only when one mode gives way to the other; "no" ends the
         // command before its menu; the tray asks nothing and keeps the rate.
         QCOMPARE(r.dialogs.asked.size() - questions, answers.size());
         if (!answers.isEmpty())
             QCOMPARE(r.dialogs.menus.size() - menus, answers.first() ? 1 : 0);
-        if (command == kTrayToggle)
+        if (command >= kTrayToggle)
             QCOMPARE(r.w().state.AppSettings.PlayRate, rate);
         if (to != from && to == Mode::Turning)
             QCOMPARE(r.w().timScroll->interval(), menu.first() * 1000);
@@ -323,6 +329,21 @@ private slots:
         QCOMPARE(r.w().isVisible(), shownAfter);
         QCOMPARE(r.dialogs.menus.size(), message == NotifyArea::WM_RBUTTONDOWN ? 2 : 1);
         QCOMPARE(r.mode(), Mode::Turning); // hiding never stops a mode
+    }
+
+    // While the exit question waits, the tray neither hides the window nor
+    // asks a second time.
+    void trayWaitsForItsQuestion()
+    {
+        Reader r;
+        const qsizetype questions = r.dialogs.asked.size();
+        r.dialogs.duringWait = [&r] {
+            r.tray.click(NotifyArea::WM_LBUTTONUP);
+            r.tray.choose(ExitProgram);
+        };
+        r.tray.choose(ExitProgram);
+        QCOMPARE(r.dialogs.asked.size() - questions, 1);
+        QVERIFY(r.w().isVisible());
     }
 };
 

@@ -105,7 +105,11 @@ public:
         return message == NIM_DELETE && shown && !(shown = false);
     }
     bool isShown() const override { return shown && available; }
+    void setMenuItems(const QList<MenuItem> &items) override { menuItems = items; }
     void click(int message) { emit mouseMessage(message); }
+    void choose(qint16 id) { emit menuItemChosen(id); } // in a menu the tray draws
+
+    QList<MenuItem> menuItems;
 
     bool available = true;
     bool shown = false; // with a tip
