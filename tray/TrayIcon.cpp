@@ -7,6 +7,8 @@
 #include <QScopedValueRollback>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 const QString kTitle = QStringLiteral("提示");
 }
@@ -15,7 +17,7 @@ TrayIcon::TrayIcon(NotifyArea *area, QWidget &window, PopupMenus &menus, Dialogs
                    QObject *parent)
     : QObject(parent), m_area(area), m_window(window), m_menus(menus), m_dialogs(dialogs)
 {
-    m_retry.setInterval(kRetryMs);
+    m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &TrayIcon::tryRegister);
     m_strandedCheck.setSingleShot(true);
     m_strandedCheck.setInterval(kStrandedCheckMs);
@@ -48,10 +50,12 @@ void TrayIcon::tryRegister()
     if (m_area->Shell_NotifyIcon(NotifyArea::NIM_ADD, m_record)) {
         m_registered = true;
         m_retry.stop();
+        m_retryMs = kFirstRetryMs;
         return;
     }
     // No notification area yet: try again as one appears, however late.
-    m_retry.start();
+    m_retry.start(m_retryMs);
+    m_retryMs = std::min(m_retryMs * 2, kLastRetryMs);
 }
 
 void TrayIcon::deleteIcon()

@@ -21,8 +21,10 @@ class TrayIcon : public QObject
 
 public:
     static inline const QString kExitQuestion = QStringLiteral("你确定要退出程序吗?");
-    // Between attempts while no notification area exists.
-    static constexpr int kRetryMs = 2000;
+    // Between attempts while no notification area exists: soon at first,
+    // then seldom; trays that appear are also reported as they come.
+    static constexpr int kFirstRetryMs = 1000;
+    static constexpr int kLastRetryMs = 30000;
     // A tray that restarts within this time keeps a hidden window hidden.
     static constexpr int kStrandedCheckMs = 1000;
 
@@ -62,6 +64,7 @@ private:
     Dialogs &m_dialogs;
     NotifyIconData m_record;
     QTimer m_retry;
+    int m_retryMs = kFirstRetryMs;
     QTimer m_strandedCheck;
     bool m_registered = false;
     bool m_deleted = false;
