@@ -30,8 +30,9 @@ void DBusMenuExporter::setItems(const QList<MenuItem> &items)
 
 bool DBusMenuExporter::knows(int id) const
 {
-    return id == 0 || std::any_of(m_items.begin(), m_items.end(),
-                                  [id](const MenuItem &item) { return item.id == id; });
+    return id == 0 || std::any_of(m_items.begin(), m_items.end(), [id](const MenuItem &item) {
+               return item.id == id;
+           });
 }
 
 QVariantMap DBusMenuExporter::properties(int id, const QStringList &names) const
@@ -62,8 +63,8 @@ QVariantMap DBusMenuExporter::properties(int id, const QStringList &names) const
     return chosen;
 }
 
-uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth,
-                                 const QStringList &propertyNames, MenuLayoutItem &layout)
+uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
+                                 MenuLayoutItem &layout)
 {
     if (!knows(parentId)) {
         sendErrorReply(kUnknownId, QStringLiteral("No menu item %1").arg(parentId));
@@ -77,7 +78,7 @@ uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth,
 }
 
 QList<MenuItemProperties> DBusMenuExporter::GetGroupProperties(const QList<int> &ids,
-                                                            const QStringList &propertyNames)
+                                                               const QStringList &propertyNames)
 {
     QList<int> wanted = ids;
     if (wanted.isEmpty()) {

@@ -37,7 +37,7 @@ public slots:
     Q_SCRIPTABLE uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
                                 MenuLayoutItem &layout);
     Q_SCRIPTABLE QList<MenuItemProperties> GetGroupProperties(const QList<int> &ids,
-                                                           const QStringList &propertyNames);
+                                                              const QStringList &propertyNames);
     Q_SCRIPTABLE QDBusVariant GetProperty(int id, const QString &name);
     Q_SCRIPTABLE void Event(int id, const QString &eventId, const QDBusVariant &data,
                             uint timestamp);

@@ -17,7 +17,8 @@ SystemNotifyArea::SystemNotifyArea(QObject *parent) : NotifyArea(parent)
 {
     m_sni = new StatusNotifierTray(this);
     connect(m_sni, &StatusNotifierTray::changed, this, &SystemNotifyArea::trayChanged);
-    connect(m_sni, &StatusNotifierTray::activated, this, [this] { emit mouseMessage(WM_LBUTTONUP); });
+    connect(m_sni, &StatusNotifierTray::activated, this,
+            [this] { emit mouseMessage(WM_LBUTTONUP); });
     connect(m_sni, &StatusNotifierTray::secondaryActivated, this,
             [this] { emit mouseMessage(WM_MBUTTONUP); });
     // A menu of our own at the pointer can only be placed on X11; a Wayland
@@ -29,8 +30,7 @@ SystemNotifyArea::SystemNotifyArea(QObject *parent) : NotifyArea(parent)
     // The X11 platform reports when an X11 tray (re)appears or goes.
     if (QObject *native = reinterpret_cast<QObject *>(qGuiApp->platformNativeInterface())) {
         if (native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
-            connect(native, SIGNAL(systemTrayWindowChanged(QScreen *)), this,
-                    SLOT(trayChanged()));
+            connect(native, SIGNAL(systemTrayWindowChanged(QScreen *)), this, SLOT(trayChanged()));
     }
 }
 

@@ -21,15 +21,16 @@ StatusNotifierTray::StatusNotifierTray(QObject *parent)
 {
     if (!m_bus.isConnected())
         return; // no session bus: never a tray of this kind
-    m_service = QStringLiteral("org.kde.StatusNotifierItem-%1-1")
-                    .arg(QCoreApplication::applicationPid());
+    m_service =
+        QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
     m_watcher = new QDBusServiceWatcher(kWatcherService, m_bus,
                                         QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &owner) {
                 watcherOwnerChanged(owner);
             });
-    for (const char *hostSignal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
+    for (const char *hostSignal :
+         {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
         m_bus.connect(kWatcherService, kWatcherPath, kWatcherInterface,
                       QString::fromLatin1(hostSignal), this, SLOT(readHostRegistered()));
     // Asked once, at start-up, from the bus itself; later changes arrive
@@ -90,9 +91,10 @@ void StatusNotifierTray::watcherOwnerChanged(const QString &owner)
 
 void StatusNotifierTray::registerWithWatcher()
 {
-    auto call = m_bus.asyncCall(QDBusMessage::createMethodCall(
-        kWatcherService, kWatcherPath, kWatcherInterface,
-        QStringLiteral("RegisterStatusNotifierItem")) << m_service);
+    auto call = m_bus.asyncCall(
+        QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherInterface,
+                                       QStringLiteral("RegisterStatusNotifierItem"))
+        << m_service);
     auto *reply = new QDBusPendingCallWatcher(call, this);
     connect(reply, &QDBusPendingCallWatcher::finished, this,
             [this, generation = m_generation](QDBusPendingCallWatcher *done) {
@@ -109,9 +111,9 @@ void StatusNotifierTray::registerWithWatcher()
 
 void StatusNotifierTray::readHostRegistered()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath,
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
     get << kWatcherInterface << QStringLiteral("IsStatusNotifierHostRegistered");
     auto *reply = new QDBusPendingCallWatcher(m_bus.asyncCall(get), this);
     connect(reply, &QDBusPendingCallWatcher::finished, this,
