@@ -136,8 +136,10 @@ void AudioPlayer::reportHeardWords()
     for (const Due &word : m_due)
         m_onWord(m_playing, word.position, word.heardAtNs);
     // All heard: the output closes, and the thread sleeps until new audio.
-    if (finished)
+    if (finished) {
         m_sink.endSession();
+        m_onWord(m_playing, kEndOfText, now);
+    }
 }
 
 void AudioPlayer::waitForWork()
