@@ -3,6 +3,7 @@ suspend while the voice sounds, as a stand-in desktop portal sees it."""
 
 import itertools
 import os
+import subprocess
 import threading
 import time
 import unittest
@@ -94,10 +95,14 @@ class Media(unittest.TestCase):
         self.assertEqual(playerctl("metadata", "--format", "{{xesam:title}} {{xesam:url}}"),
                          f"tale.txt file://{path}")
         self.assertFalse(self.portal.held, "no inhibitor while idle")
+        log = os.path.join(os.environ["TALVERO_SESSION_DIR"], "status.log")
+        with open(log, "w") as out:
+            follow = subprocess.Popen(["playerctl", "-p", "talvero", "-F", "status"], stdout=out)
+        self.addCleanup(follow.kill)
         self.play("play-pause")
-        playerctl("play-pause")
+        app.button(6)   # stopped from the toolbar, the clients hear of it
         self.released("after the stop")
-        self.assertEqual(playerctl("status"), "Stopped")
+        wait_until(lambda: open(log).read().split() == ["Stopped", "Playing", "Stopped"], 5, "the changes")
         time.sleep(0.5)
         heard_from = recorded()
         time.sleep(1)
