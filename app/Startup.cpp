@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "app/ConfigLocation.h"
+#include "app/DesktopServices.h"
 #include "app/ExitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/Dialogs.h"
@@ -111,6 +112,7 @@ int Main(int argc, char **argv)
     frmMain window(services);
     window.Form_Load();
     window.show();
+    startDesktopServices(window);
 
     // The session saving its state (a checkpoint, or before its end) saves
     // the settings and reading goes on; the session's end, SIGTERM and the

@@ -144,9 +144,9 @@ int main(int argc, char **argv)
     std::vector<double> lags;
     QObject receiver;
     std::uint64_t current = 0;
-    auto engine = EspeakEngine::start([&](std::uint64_t session, qint32, std::int64_t heardAtNs) {
-        QMetaObject::invokeMethod(&receiver, [&, session, heardAtNs] {
-            if (session == current)
+    auto engine = EspeakEngine::start([&](std::uint64_t session, qint32 word, std::int64_t heardAtNs) {
+        QMetaObject::invokeMethod(&receiver, [&, session, word, heardAtNs] {
+            if (session == current && word != AudioPlayer::kEndOfText)
                 lags.push_back((nowNs() - heardAtNs) / 1e6);
         });
     });

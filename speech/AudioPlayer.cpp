@@ -9,6 +9,8 @@ namespace {
 
 // The player's pace while it plays; also how late a word can be reported.
 constexpr int kTickUs = 4000;
+// 20 ms: too short to hear what is cut off at the end.
+constexpr int kEndSlackDivisor = 50;
 
 std::int64_t nowNs()
 {
@@ -123,7 +125,9 @@ void AudioPlayer::reportHeardWords()
     {
         std::lock_guard lock(m_queue.mutex);
         // Once everything is heard, words reported past the end are due too.
-        const bool allHeard = m_queue.idle() && heard >= m_sinkBase + m_sink.written();
+        // The server's clock stops a few samples short of the end.
+        const bool allHeard = m_queue.idle()
+                              && heard + m_rate / kEndSlackDivisor >= m_sinkBase + m_sink.written();
         while (m_playing == m_queue.session && !m_queue.markers.empty()
                && (m_queue.markers.front().sample <= heard || allHeard)) {
             // The word's first sample was heard this long ago.
@@ -136,8 +140,10 @@ void AudioPlayer::reportHeardWords()
     for (const Due &word : m_due)
         m_onWord(m_playing, word.position, word.heardAtNs);
     // All heard: the output closes, and the thread sleeps until new audio.
-    if (finished)
+    if (finished) {
         m_sink.endSession();
+        m_onWord(m_playing, kEndOfText, now);
+    }
 }
 
 void AudioPlayer::waitForWork()

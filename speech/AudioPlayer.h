@@ -14,9 +14,11 @@ class AudioPlayer
 {
 public:
     // The session, the word's offset from the job's `from`, and when its
-    // first sample was heard (steady clock, ns).
+    // first sample was heard (steady clock, ns); kEndOfText once all of the
+    // session's text was heard.
     using WordCallback =
         std::function<void(std::uint64_t session, qint32 position, std::int64_t heardAtNs)>;
+    static constexpr qint32 kEndOfText = -1;
 
     AudioPlayer(SpeechQueue &queue, int sampleRate, WordCallback onWord);
 

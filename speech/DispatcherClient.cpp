@@ -162,6 +162,9 @@ void DispatcherClient::Shared::run()
             lock.lock();
         }
         sendPieces();
+        if (!segmenter && messages.empty() && std::exchange(speakingSession, 0) == session
+            && listener.finished)
+            listener.finished(session);
         if (segmenter && serviceGone()) {
             dead = true;
             if (listener.lost)

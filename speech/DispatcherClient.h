@@ -34,6 +34,8 @@ public:
         std::function<void(const QList<Voice> &)> listed;
         // A word, as an offset from the job's `from`, is about to be heard.
         std::function<void(std::uint64_t session, qint32 position)> word;
+        // All of the session's text was heard, or could not be sent.
+        std::function<void(std::uint64_t session)> finished;
         // The service went away.
         std::function<void()> lost;
     };

@@ -138,10 +138,15 @@ void EspeakEngine::synthesisThread(std::promise<bool> *ready, const char *dataPa
         }
         espeak_SetParameter(espeakRATE, job.wordsPerMinute, 0);
         runJob(job, session);
+        bool silent = false;
         {
             std::lock_guard lock(m_queue.mutex);
             m_queue.synthesizing = false;
+            silent = m_queue.session == session && m_queue.sessionSamples == 0 && m_queue.idle();
         }
+        // A text without a sound (blanks only) is never played: it ends here.
+        if (silent)
+            m_onWord(session, AudioPlayer::kEndOfText, 0);
         // The player may be waiting for the end of the text.
         m_queue.wakePlayer();
     }

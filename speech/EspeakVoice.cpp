@@ -17,7 +17,11 @@ EspeakVoice *EspeakVoice::create(QObject *parent, const char *dataPath)
             QMetaObject::invokeMethod(
                 voice,
                 [voice, session, position] {
-                    if (session == voice->m_session.load())
+                    if (session != voice->m_session.load())
+                        return;
+                    if (position == AudioPlayer::kEndOfText)
+                        emit voice->EndStream();
+                    else
                         emit voice->Word(position);
                 },
                 Qt::QueuedConnection);

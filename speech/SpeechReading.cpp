@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QUrl>
 
+#include <utility>
+
 SpeechReading::SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent)
     : QObject(parent), m_state(state), m_rtb(rtb), m_shell(shell)
 {
@@ -21,8 +23,16 @@ void SpeechReading::setVoice(Voice *sp)
     if (m_sp)
         disconnect(m_sp, nullptr, this, nullptr);
     m_sp = sp;
-    if (m_sp)
+    if (m_sp) {
         connect(m_sp, &Voice::Word, this, &SpeechReading::sp_Word);
+        connect(m_sp, &Voice::EndStream, this, [this] { setSounding(false); });
+    }
+}
+
+void SpeechReading::setSounding(bool sounding)
+{
+    if (std::exchange(m_sounding, sounding) != sounding)
+        emit soundingChanged(sounding);
 }
 
 void SpeechReading::PlayFile()
@@ -31,6 +41,7 @@ void SpeechReading::PlayFile()
     if (m_playWhenReady) {
         if (m_sp)
             m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+        setSounding(false);
         return;
     }
     const qint32 playPos = m_state.AppSettings.PlayPos;
@@ -46,8 +57,8 @@ void SpeechReading::PlayWav(const QString &text, qsizetype from)
     if (m_sp)
         m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
     QCoreApplication::processEvents();
-    if (m_sp)
-        m_sp->speakFrom(text, from, Voice::SVSFlagsAsync);
+    const bool queued = m_sp && m_sp->speakFrom(text, from, Voice::SVSFlagsAsync);
+    setSounding(queued && from < text.size());
 }
 
 void SpeechReading::PlayStop()
@@ -55,6 +66,7 @@ void SpeechReading::PlayStop()
     m_playWhenReady = false;
     if (m_sp)
         m_sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
+    setSounding(false);
     QCoreApplication::processEvents();
 }
 

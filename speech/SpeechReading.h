@@ -42,10 +42,20 @@ public:
 
     static QUrl downloadUrl();
 
+    // The voice has text left to speak: from PlayWav until PlayStop, the end
+    // of the text or a voice that cannot go on.
+    bool isSounding() const { return m_sounding; }
+
+signals:
+    void soundingChanged(bool sounding);
+
 private:
+    void setSounding(bool sounding);
+
     ReaderState &m_state;
     RichTextView &m_rtb;
     Shell &m_shell;
     QPointer<Voice> m_sp;
     bool m_playWhenReady = false;
+    bool m_sounding = false;
 };

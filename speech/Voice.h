@@ -54,5 +54,8 @@ signals:
     // The word at characterPosition (zero-based UTF-16 offset into the text
     // last passed to Speak) is about to be heard.
     void Word(qint32 characterPosition);
+    // All of the text last passed to Speak has been heard (also when the
+    // voice could not go on with it); never for a purged one.
+    void EndStream();
     void voicesChanged();
 };

@@ -27,6 +27,7 @@ VoiceSet::VoiceSet(QObject *parent, bool withDispatcher, const char *dataPath)
         m_voice = m_espeak->voice();
         connect(m_espeak, &Voice::Word, this,
                 [this](qint32 position) { emit Word(position + m_shift); });
+        connect(m_espeak, &Voice::EndStream, this, &Voice::EndStream);
     }
     if (!withDispatcher)
         return;
@@ -41,6 +42,12 @@ VoiceSet::VoiceSet(QObject *parent, bool withDispatcher, const char *dataPath)
                 m_lastWord = position;
                 emit Word(position);
             }
+        });
+    };
+    listener.finished = [relay, this](std::uint64_t session) {
+        relay->post([this, session] {
+            if (session == m_session && throughDispatcher())
+                emit EndStream();
         });
     };
     listener.lost = [relay, this] { relay->post([this] { onDispatcherLost(); }); };
@@ -84,6 +91,8 @@ void VoiceSet::onDispatcherLost()
         return;
     m_dispatcher.reset();
     // The rest of what the service was reading goes on, without sound.
+    if (throughDispatcher() && !m_text.isEmpty())
+        emit EndStream();
     if (throughDispatcher() && m_espeak && !m_text.isEmpty()) {
         m_shift = m_lastWord;
         m_espeak->setVolume(0);

@@ -2,6 +2,7 @@
 // through the real window with scripted dialogs and a fake voice.
 #include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
+#include "speech/SpeechReading.h"
 #include "tray/PopupMenus.h"
 #include "tray/TrayIcon.h"
 #include "ui/CaptionLabel.h"
@@ -119,6 +120,7 @@ private slots:
         QCOMPARE(r.checked(SpeechToggle) + 2 * r.checked(AutoTurn), int(to)); // and so do the switches
         QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
         QCOMPARE(r.tray.menuItems.value(2).checked, to == Mode::Reading); // as the tray draws it
+        QCOMPARE(r.w().speech->isSounding(), to == Mode::Reading);
         // A question only when one mode gives way to the other; "no" ends the
         // command before its menu; the tray asks nothing and keeps the rate.
         QCOMPARE(r.dialogs.asked.size() - questions, answers.size());
@@ -210,12 +212,15 @@ private slots:
         r.click(SpeechToggle);
         QCOMPARE(r.voice->spoken.last().text, chapter().mid(17));
         r.voice->emitWord(qint32(chapter().size()) - 18); // the end of the text is not the end of reading
+        emit r.voice->EndStream();
         QCOMPARE(r.mode(), Mode::Reading);
+        QVERIFY(!r.w().speech->isSounding()); // but of the sound
         r.click(SpeechToggle);
         rtb->setSelStart(qint32(chapter().size()));
         r.click(SpeechToggle); // a caret at the end reads nothing, and stays on
         QCOMPARE(r.voice->spoken.last().text, QString());
         QCOMPARE(r.border(SpeechToggle), 1);
+        QVERIFY(!r.w().speech->isSounding());
     }
 
     void pagingTurningAndFontMoveOnlyTheView()

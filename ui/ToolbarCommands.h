@@ -50,6 +50,8 @@ signals:
     // ReadingFlag or AutoTurnFlag changed: the tray menu and the desktop's
     // media controls show the mode.
     void modeChanged();
+    // Another document was opened or dropped, or the document was closed.
+    void documentChanged();
 
 private:
     void openFile();
