@@ -111,23 +111,12 @@ private slots:
         QCOMPARE(panel.toPlainText(), QString());
     }
 
-    void hostilePages_data()
-    {
-        const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY") ? "/nonexistent" : qgetenv("TALVERO_CANARY");
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<QString>("shows");
-        QTest::newRow("local image") << "<p>pic</p><img src=\"file://" + bait + "/file.txt\">" << "pic";
-        QTest::newRow("image path") << "<img src=\"" + bait + "/file.txt\">text" << "text";
-        QTest::newRow("fifo image") << "<img src=\"" + bait + "/fifo\">wait" << "wait";
-        QTest::newRow("local styles") << "<link rel=stylesheet href=\"file://" + bait + "/file.txt\"><style>@import url(" + bait
-                                             + "/file.txt);</style><table background=\"" + bait + "/file.txt\"><tr><td>"
-                                             "<div style=\"background-image:url(" + bait + "/fifo)\">s</div>" << "s";
-    }
-
     void hostilePages()
     {
-        QFETCH(QByteArray, page);
-        QFETCH(QString, shows);
+        const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY") ? "/nonexistent" : qgetenv("TALVERO_CANARY");
+        const QByteArray page = "<p>pic</p><img src=\"file://" + bait + "/file.txt\"><img src=\"" + bait + "/file.txt\"><img src=\"" + bait + "/fifo\">"
+                                "<link rel=stylesheet href=\"file://" + bait + "/file.txt\"><style>@import url(" + bait + "/file.txt);</style><table background=\""
+                                + bait + "/file.txt\"><tr><td><div style=\"background-image:url(" + bait + "/fifo)\">s</div>";
         TinyServer web, elsewhere; // the panel must fetch nothing else
         QVERIFY(web.listening);
         QVERIFY(elsewhere.listening);
@@ -138,7 +127,7 @@ private slots:
         panel.show();
         QVERIFY(navigate(panel, web.url("/ads/talvero_ads.htm")));
         QTest::qWait(50); // laid out and painted
-        QVERIFY(panel.toPlainText().contains(shows));
+        QCOMPARE(panel.toPlainText(), QString("pic\ns\n"));
         QVERIFY(!panel.toHtml().contains("<img"));
         QCOMPARE(elsewhere.connections, 0);
     }

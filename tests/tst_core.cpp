@@ -122,7 +122,8 @@ private slots:
                  std::tuple(QString("/书/a.txt"), -4, qint16(0), qint16(0), qint16(14), qint16(0)));
         // A new file: six keys in their order; then updated where they stand.
         const QString path = dir.filePath("config.ini");
-        QVERIFY(QFile::remove(path) && modMain::WriteSetup(path, {"/小说/三体.txt", 1234, 5, 10, 30, -1}));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(modMain::WriteSetup(path, {"/小说/三体.txt", 1234, 5, 10, 30, -1}));
         QCOMPARE(readFile(path), gb18030("[system]\nReadFileName=/小说/三体.txt\nPlayPos=1234\nPlayRate=5\nAutoRate=10\n"
                                     "FontSizes=30\ncurLanguage=-1\n"));
         QVERIFY(writeFile(path, "# mine\r\n[system]\r\nfontsizes=12\r\nExtra=1\r\n"));
@@ -238,8 +239,10 @@ private slots:
         QStringList pieces;
         while (auto s = segmenter.next()) {
             QCOMPARE(s->begin, pieces.join("").size());
-            QVERIFY(s->end - s->begin <= SpeechSegmenter::kMaxPiece && !text[s->end - 1].isHighSurrogate());
-            QVERIFY(!s->utf8.contains('\0') && !s->utf8.contains('\n'));
+            QVERIFY(s->end - s->begin <= SpeechSegmenter::kMaxPiece);
+            QVERIFY(!text[s->end - 1].isHighSurrogate());
+            QVERIFY(!s->utf8.contains('\0'));
+            QVERIFY(!s->utf8.contains('\n'));
             QVERIFY(std::count_if(text.begin() + s->begin, text.begin() + s->end,
                                   [](QChar c) { return c.script() == QChar::Script_Han; })
                     <= SpeechSegmenter::kMaxRun);
