@@ -196,6 +196,11 @@ bool RichTextView::isDecoding() const
     return m_loader->isBusy();
 }
 
+QMetaObject::Connection RichTextView::onTextReady(QObject *context, std::function<void()> ready)
+{
+    return connect(this, &RichTextView::textReady, context, std::move(ready));
+}
+
 bool RichTextView::isLoading() const
 {
     return isDecoding() || m_map.begin() > 0 || m_map.end() < m_text.size();

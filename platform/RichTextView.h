@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DisplayMap.h"
+#include "ReadingView.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -20,7 +21,7 @@ class DocumentLoader;
 // meanwhile, and none waits: Text() is the whole document shown (the old
 // one until a new one is decoded), and a caret set beyond what the view
 // holds yet takes effect when that part arrives (and reads back as set).
-class RichTextView : public QPlainTextEdit
+class RichTextView : public QPlainTextEdit, public ReadingView
 {
     Q_OBJECT
 
@@ -36,11 +37,11 @@ public:
     // big. A file that turns out unreadable leaves the old content too.
     bool LoadFile(const QString &path);
 
-    const QString &Text() const { return m_text; }
+    const QString &Text() const override { return m_text; }
     void setText(const QString &text);
 
     qint32 SelStart() const;
-    void setSelStart(qint32 position);
+    void setSelStart(qint32 position) override;
 
     void setFontSize(int points);
     bool SetFocus();
@@ -48,7 +49,8 @@ public:
     void scroll(ScrollStep step);
 
     // A new document is still being decoded (Text() is the old one).
-    bool isDecoding() const;
+    bool isDecoding() const override;
+    QMetaObject::Connection onTextReady(QObject *context, std::function<void()> ready) override;
     // True until the whole document is in the view.
     bool isLoading() const;
     // Offsets in the view's layout for offsets in Text(), and back; -1 for a

@@ -2,8 +2,9 @@
 
 #include "AudioPlayer.h"
 #include "SpeechQueue.h"
-#include "Voice.h"
+#include "VoiceToken.h"
 
+#include <QList>
 #include <QString>
 
 #include <cstdint>

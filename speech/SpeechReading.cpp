@@ -1,18 +1,19 @@
 #include "SpeechReading.h"
 
 #include "Voice.h"
-#include "platform/RichTextView.h"
+#include "platform/ReadingView.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
 #include <QUrl>
 
+#include <limits>
 #include <utility>
 
-SpeechReading::SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent)
+SpeechReading::SpeechReading(ReaderState &state, ReadingView &rtb, Shell &shell, QObject *parent)
     : QObject(parent), m_state(state), m_rtb(rtb), m_shell(shell)
 {
-    connect(&m_rtb, &RichTextView::textReady, this, [this] {
+    m_rtb.onTextReady(this, [this] {
         if (m_playWhenReady)
             PlayFile();
     });

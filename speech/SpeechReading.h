@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-class RichTextView;
+class ReadingView;
 class Shell;
 class Voice;
 
@@ -18,7 +18,7 @@ class SpeechReading : public QObject
     Q_OBJECT
 
 public:
-    SpeechReading(ReaderState &state, RichTextView &rtb, Shell &shell, QObject *parent = nullptr);
+    SpeechReading(ReaderState &state, ReadingView &rtb, Shell &shell, QObject *parent = nullptr);
 
     void setVoice(Voice *sp);
     Voice *voice() const { return m_sp; }
@@ -53,7 +53,7 @@ private:
     void setSounding(bool sounding);
 
     ReaderState &m_state;
-    RichTextView &m_rtb;
+    ReadingView &m_rtb;
     Shell &m_shell;
     QPointer<Voice> m_sp;
     bool m_playWhenReady = false;

@@ -1,15 +1,10 @@
 #pragma once
 
+#include "VoiceToken.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
-
-// One installed voice, as the voice list enumerates it.
-struct VoiceToken {
-    QString id;          // what the engine selects the voice by
-    QString description; // display name
-    QString GetDescription() const { return description; }
-};
 
 // The speech voice: speaks text in the background and reports each word as
 // it is heard. Calls that the voice refuses return false and change nothing.

@@ -1,9 +1,9 @@
 // The advertisement panel against a web server on 127.0.0.1: ordinary
-// pages show, failed fetches leave it empty, hostile pages are reduced.
+// pages show, failed fetches leave it empty, hostile pages load nothing
+// (what of a page is kept: tst_core).
 // hostilePages runs again under strace (opens-nothing.sh), which fails if
 // anything in $TALVERO_CANARY was opened.
 #include "fakes/Fakes.h"
-#include "ui/AdPageFilter.h"
 #include "ui/AdPanel.h"
 
 #include <QSignalSpy>
@@ -11,7 +11,6 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextTable>
 #include <QTimer>
 
 namespace {
@@ -56,14 +55,6 @@ bool navigate(AdPanel &panel, const QUrl &url)
     QSignalSpy done(&panel, &AdPanel::navigationFinished);
     panel.Navigate2(url);
     return (!done.isEmpty() || done.wait(15000)) && done.first().first().toBool();
-}
-
-int tableDepth(QTextFrame *frame)
-{
-    int deepest = 0;
-    for (QTextFrame *child : frame->childFrames())
-        deepest = qMax(deepest, tableDepth(child));
-    return deepest + (qobject_cast<QTextTable *>(frame) ? 1 : 0);
 }
 
 } // namespace
@@ -120,31 +111,15 @@ private slots:
         QCOMPARE(panel.toPlainText(), QString());
     }
 
-    void hostilePages_data()
-    {
-        const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY") ? "/nonexistent" : qgetenv("TALVERO_CANARY");
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<QString>("shows");
-        QTest::newRow("20 nested tables") << QByteArray("<table><tr><td>").repeated(20) + "deep" << "deep";
-        QTest::newRow("4000 nested tables") << QByteArray("<table><tr><td>").repeated(4000) + "x" << "x";
-        QTest::newRow("deep markup") << QByteArray("<div><b><i>").repeated(50000) + "y" << "y";
-        QTest::newRow("many cells") << "<table>" + QByteArray("<tr><td colspan=16>c</td>").repeated(3000) << "c";
-        QTest::newRow("local image") << "<p>pic</p><img src=\"file://" + bait + "/file.txt\">" << "pic";
-        QTest::newRow("image path") << "<img src=\"" + bait + "/file.txt\">text" << "text";
-        QTest::newRow("fifo image") << "<img src=\"" + bait + "/fifo\">wait" << "wait";
-        QTest::newRow("local styles") << "<link rel=stylesheet href=\"file://" + bait + "/file.txt\"><style>@import url(" + bait
-                                             + "/file.txt);</style><table background=\"" + bait + "/file.txt\"><tr><td>"
-                                             "<div style=\"background-image:url(" + bait + "/fifo)\">s</div>" << "s";
-        QTest::newRow("scripts and frames") << QByteArray("<script>document.write('no')</script><iframe src=x>no</iframe>"
-                                                          "<object data=x>no</object>ok") << "ok";
-    }
-
     void hostilePages()
     {
-        QFETCH(QByteArray, page);
-        QFETCH(QString, shows);
+        const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY") ? "/nonexistent" : qgetenv("TALVERO_CANARY");
+        const QByteArray page = "<p>pic</p><img src=\"file://" + bait + "/file.txt\"><img src=\"" + bait + "/file.txt\"><img src=\"" + bait + "/fifo\">"
+                                "<link rel=stylesheet href=\"file://" + bait + "/file.txt\"><style>@import url(" + bait + "/file.txt);</style><table background=\""
+                                + bait + "/file.txt\"><tr><td><div style=\"background-image:url(" + bait + "/fifo)\">s</div>";
         TinyServer web, elsewhere; // the panel must fetch nothing else
-        QVERIFY(web.listening && elsewhere.listening);
+        QVERIFY(web.listening);
+        QVERIFY(elsewhere.listening);
         web.page("/ads/talvero_ads.htm", page + "<img src=\"" + elsewhere.url("/x.png").toEncoded() + "\">");
         FakeShell shell;
         AdPanel panel(shell);
@@ -152,8 +127,7 @@ private slots:
         panel.show();
         QVERIFY(navigate(panel, web.url("/ads/talvero_ads.htm")));
         QTest::qWait(50); // laid out and painted
-        QVERIFY(panel.toPlainText().contains(shows) && !panel.toPlainText().contains("no"));
-        QVERIFY(tableDepth(panel.document()->rootFrame()) <= AdPageFilter::kMaxTableDepth);
+        QCOMPARE(panel.toPlainText(), QString("pic\ns\n"));
         QVERIFY(!panel.toHtml().contains("<img"));
         QCOMPARE(elsewhere.connections, 0);
     }

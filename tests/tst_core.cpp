@@ -1,8 +1,10 @@
 // The Qt Core library: settings file, numbers, where the file lives, text
-// decoding, SSML for the speech service and the speech segmenter's word filter.
+// decoding, SSML for the speech service, the speech segmenter's word filter
+// and what of the advertisement page is kept.
 #include "app/AppSettings.h"
 #include "app/ConfigLocation.h"
 #include "app/NumberText.h"
+#include "platform/AdPageFilter.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextDecoding.h"
 #include "speech/SpeechSegmenter.h"
@@ -120,7 +122,8 @@ private slots:
                  std::tuple(QString("/书/a.txt"), -4, qint16(0), qint16(0), qint16(14), qint16(0)));
         // A new file: six keys in their order; then updated where they stand.
         const QString path = dir.filePath("config.ini");
-        QVERIFY(QFile::remove(path) && modMain::WriteSetup(path, {"/小说/三体.txt", 1234, 5, 10, 30, -1}));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(modMain::WriteSetup(path, {"/小说/三体.txt", 1234, 5, 10, 30, -1}));
         QCOMPARE(readFile(path), gb18030("[system]\nReadFileName=/小说/三体.txt\nPlayPos=1234\nPlayRate=5\nAutoRate=10\n"
                                     "FontSizes=30\ncurLanguage=-1\n"));
         QVERIFY(writeFile(path, "# mine\r\n[system]\r\nfontsizes=12\r\nExtra=1\r\n"));
@@ -236,8 +239,10 @@ private slots:
         QStringList pieces;
         while (auto s = segmenter.next()) {
             QCOMPARE(s->begin, pieces.join("").size());
-            QVERIFY(s->end - s->begin <= SpeechSegmenter::kMaxPiece && !text[s->end - 1].isHighSurrogate());
-            QVERIFY(!s->utf8.contains('\0') && !s->utf8.contains('\n'));
+            QVERIFY(s->end - s->begin <= SpeechSegmenter::kMaxPiece);
+            QVERIFY(!text[s->end - 1].isHighSurrogate());
+            QVERIFY(!s->utf8.contains('\0'));
+            QVERIFY(!s->utf8.contains('\n'));
             QVERIFY(std::count_if(text.begin() + s->begin, text.begin() + s->end,
                                   [](QChar c) { return c.script() == QChar::Script_Han; })
                     <= SpeechSegmenter::kMaxRun);
@@ -268,6 +273,35 @@ private slots:
         QCOMPARE(SsmlText::forPiece(text, begin, text.size(), 1), "<speak>" + ssml + "</speak>");
         for (auto [name, offset] : {std::pair("12", 12), {"-3", -1}, {"3x", -1}, {"", -1}, {nullptr, -1}})
             QCOMPARE(SsmlText::markOffset(name), offset);
+    }
+
+    void adPageKeeps_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("kept");
+        const QString tr8 = QString("<tr><td>r</td></tr>").repeated(8), td8 = QString("<td>c</td>").repeated(8);
+        QTest::newRow("text, colours, web links") << "<html><head><title>t</title></head><body><b><font color=red>免费</font></b> <a href='offer.htm'>novels</a><a href='javascript:alert(1)'>!</a>"
+                                                  << "<b><font color=\"red\">免费</font></b> <a href=\"http://ads.example/ads/offer.htm\">novels</a>!";
+        QTest::newRow("every entity decoded") << "&hellip;&nbsp;&eacute;&#x1F600;&lt;b&gt;&amp;amp;&bogus;" << "<p>…\u00a0é😀&lt;b&gt;&amp;amp;&amp;bogus;</p>";
+        QTest::newRow("implicit end tags") << "<p>one<p>two<li>x" << "<p>one</p><p>two</p><p>x</p>";
+        QTest::newRow("scripts, frames, objects") << "<script>document.write('no')</script><iframe src=x>no</iframe><object data=x>no</object>ok" << "ok";
+        QTest::newRow("no images, no file links") << "<img src=\"file:///etc/passwd\">pic<a href=\"file:///x\">f</a>" << "picf";
+        QTest::newRow("plain colours only") << "<div style=\"color:#F00;background-image:url(x);background-color:blue\">s</div><font color=\"url(x)\">c</font>"
+                                            << "<div style=\"color:#f00;background-color:blue;\">s</div><font>c</font>";
+        QTest::newRow("tables two deep") << QString("<table><tr><td>").repeated(3) + "deep" << "<table><tr><td><table><tr><td> deep</td></tr></table></td></tr></table>";
+        QTest::newRow("eight rows") << "<table>" + QString("<tr><td>r").repeated(10) << "<table>" + tr8 + " r r</table>";
+        QTest::newRow("eight columns") << "<table><tr>" + QString("<td>c").repeated(10) << "<table><tr>" + td8 + " c c</tr></table>";
+        QTest::newRow("22 open elements") << QString("<span>").repeated(30) + "y" << QString("<span>").repeated(22) + "y" + QString("</span>").repeated(22);
+        QTest::newRow("past 256 levels nothing") << "a" + QString("<i>").repeated(300) + "b" << "<p>a" + QString("<i>").repeated(21) + QString("</i>").repeated(21) + "</p>";
+        QTest::newRow("4096 characters") << QString(5000, 'x') << "<p>" + QString(AdPageFilter::kMaxText, 'x') + "</p>";
+        QTest::newRow("U+0000") << QString("a") + QChar(0) + "b" << "<p>ab</p>";
+    }
+
+    void adPageKeeps()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, kept);
+        QCOMPARE(AdPageFilter::reduce(page, QUrl("http://ads.example/ads/a.htm")), "<html><body>" + kept + "</body></html>");
     }
 
     void wordEventSlips_data()

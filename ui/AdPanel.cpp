@@ -1,7 +1,7 @@
 #include "AdPanel.h"
 
+#include "platform/AdPageFilter.h"
 #include "platform/Shell.h"
-#include "ui/AdPageFilter.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -23,6 +23,19 @@ const QString kVolumeUi = QStringLiteral("AudioVolume");
 const QString kVolumeTitle = QStringLiteral("My App's Sound Levels");
 } // namespace
 
+const ToolbarCommands::Mode ToolbarCommands::kTurning{&ReaderState::AutoTurnFlag,
+                                                      AutoTurn,
+                                                      kAskStopReading,
+                                                      &PopupMenus::ShowAutoPageMenu,
+                                                      &ToolbarCommands::haltTurning,
+                                                      &ToolbarCommands::beginTurning};
+const ToolbarCommands::Mode ToolbarCommands::kReading{&ReaderState::ReadingFlag,
+                                                      SpeechToggle,
+                                                      kAskStopTurning,
+                                                      &PopupMenus::ShowReadSpeedMenu,
+                                                      &ToolbarCommands::haltReading,
+                                                      &ToolbarCommands::beginReading};
+
 ToolbarCommands::ToolbarCommands(ReaderState &state, const Controls &controls,
                                  SpeechReading &speech, PopupMenus &menus, Dialogs &dialogs,
                                  QObject *parent)
@@ -41,9 +54,9 @@ void ToolbarCommands::img_Click(int index)
     case NextPage: m_controls.rtb->scroll(RichTextView::SB_PAGEDOWN); break;
     case OpenFile: openFile(); break;
     case CloseFile: closeFile(); break;
-    case AutoTurn: autoTurn(); break;
+    case AutoTurn: toggleMode(kTurning, kReading); break;
     case FontSize: fontSize(); break;
-    case SpeechToggle: speechToggle(); break;
+    case SpeechToggle: toggleMode(kReading, kTurning); break;
     case SpeechSettings: speechSettings(); break;
     default: break;
     }
@@ -65,20 +78,12 @@ void ToolbarCommands::setBorder(int index, int style)
         m_controls.img[size_t(index)]->setBorderStyle(style);
 }
 
-void ToolbarCommands::setReadingFlag(qint16 value)
+void ToolbarCommands::setFlag(const Mode &mode, qint16 value)
 {
-    m_state.ReadingFlag = value;
+    m_state.*mode.flag = value;
     // Assistive technology hears of the change at once, also while a
     // question or a menu of the same command is still open.
-    if (ToolbarImage *image = m_controls.img[SpeechToggle])
-        image->setChecked(value == 1);
-    emit modeChanged();
-}
-
-void ToolbarCommands::setTurningFlag(qint16 value)
-{
-    m_state.AutoTurnFlag = value;
-    if (ToolbarImage *image = m_controls.img[AutoTurn])
+    if (ToolbarImage *image = m_controls.img[size_t(mode.image)])
         image->setChecked(value == 1);
     emit modeChanged();
 }
@@ -90,29 +95,39 @@ void ToolbarCommands::stopReadingBeforeFlag()
     if (m_state.ReadingFlag != 1)
         return;
     m_speech.PlayStop();
-    setReadingFlag(0);
+    setFlag(kReading, 0);
     setBorder(SpeechToggle, 0);
 }
 
-// Commands 4 and 6 and the tray clear the flag first: no word pending in
+// The tray clears the flag first: no word pending in
 // PlayStop's pass of events may move the caret any more.
 void ToolbarCommands::stopReadingAfterFlag()
 {
-    setReadingFlag(0);
-    m_speech.PlayStop();
+    setFlag(kReading, 0);
+    haltReading();
     setBorder(SpeechToggle, 0);
 }
 
 void ToolbarCommands::stopTurning()
 {
-    m_controls.timScroll->stop();
-    setTurningFlag(0);
+    haltTurning();
+    setFlag(kTurning, 0);
     setBorder(AutoTurn, 0);
+}
+
+void ToolbarCommands::haltTurning()
+{
+    m_controls.timScroll->stop();
+}
+
+void ToolbarCommands::haltReading()
+{
+    m_speech.PlayStop();
 }
 
 void ToolbarCommands::startReading()
 {
-    setReadingFlag(1);
+    setFlag(kReading, 1);
     // Beyond the largest position there is nothing to add one to; PlayPos
     // then keeps its value.
     const qint32 caret = m_controls.rtb->SelStart();
@@ -164,25 +179,45 @@ void ToolbarCommands::closeFile()
     emit documentChanged();
 }
 
-void ToolbarCommands::autoTurn()
+// Commands 4 and 6. A mode that runs is stopped. Otherwise the other mode,
+// after the user agreed, is stopped; the mode starts with the value chosen
+// from its menu. Both stops clear the flag first: no word pending in
+// PlayStop's pass of events may move the caret any more.
+void ToolbarCommands::toggleMode(const Mode &mode, const Mode &other)
 {
-    if (m_state.AutoTurnFlag != 0) {
-        stopTurning();
+    if (m_state.*mode.flag != 0) {
+        setFlag(mode, 0);
+        (this->*mode.halt)();
+        setBorder(mode.image, 0);
         return;
     }
-    if (m_state.ReadingFlag == 1) {
-        if (!m_dialogs.question(m_controls.window, kAskStopReading, kTitle))
+    if (m_state.*other.flag == 1) {
+        if (!m_dialogs.question(m_controls.window, mode.askToStopOther, kTitle))
             return;
-        stopReadingAfterFlag();
+        setFlag(other, 0);
+        setBorder(other.image, 0);
+        (this->*other.halt)();
     }
-    const qint16 n = m_menus.ShowAutoPageMenu();
+    const qint16 n = (m_menus.*mode.menu)();
     if (n < 1)
         return;
-    setTurningFlag(1);
-    m_state.AppSettings.AutoRate = n;
-    m_controls.timScroll->setInterval(n * 1000);
+    (this->*mode.begin)(n);
+    setBorder(mode.image, 1);
+}
+
+void ToolbarCommands::beginTurning(qint16 seconds)
+{
+    setFlag(kTurning, 1);
+    m_state.AppSettings.AutoRate = seconds;
+    m_controls.timScroll->setInterval(seconds * 1000);
     m_controls.timScroll->start();
-    setBorder(AutoTurn, 1);
+}
+
+void ToolbarCommands::beginReading(qint16 rate)
+{
+    m_state.AppSettings.PlayRate = rate;
+    m_speech.SetRate(m_state.AppSettings.PlayRate);
+    startReading();
 }
 
 void ToolbarCommands::fontSize()
@@ -192,26 +227,6 @@ void ToolbarCommands::fontSize()
         return;
     m_state.AppSettings.FontSizes = n;
     m_controls.rtb->setFontSize(n);
-}
-
-void ToolbarCommands::speechToggle()
-{
-    if (m_state.ReadingFlag != 0) {
-        stopReadingAfterFlag();
-        return;
-    }
-    if (m_state.AutoTurnFlag == 1) {
-        if (!m_dialogs.question(m_controls.window, kAskStopTurning, kTitle))
-            return;
-        stopTurning();
-    }
-    const qint16 n = m_menus.ShowReadSpeedMenu();
-    if (n < 1)
-        return;
-    m_state.AppSettings.PlayRate = n;
-    m_speech.SetRate(m_state.AppSettings.PlayRate);
-    startReading();
-    setBorder(SpeechToggle, 1);
 }
 
 void ToolbarCommands::toggleReadingFromTray()

@@ -54,19 +54,33 @@ signals:
     void documentChanged();
 
 private:
+    // What sets the two reading modes apart: commands 4 and 6 run alike.
+    struct Mode {
+        qint16 ReaderState::*flag;
+        int image;
+        QString askToStopOther;
+        qint16 (PopupMenus::*menu)();
+        void (ToolbarCommands::*halt)();        // the timer or the voice
+        void (ToolbarCommands::*begin)(qint16); // with the chosen value
+    };
+    static const Mode kTurning;
+    static const Mode kReading;
+
     void openFile();
     void closeFile();
-    void autoTurn();
+    void toggleMode(const Mode &mode, const Mode &other);
     void fontSize();
-    void speechToggle();
     void speechSettings();
 
-    void setReadingFlag(qint16 value);
-    void setTurningFlag(qint16 value);
+    void setFlag(const Mode &mode, qint16 value);
     void stopReadingBeforeFlag();
     void stopReadingAfterFlag();
     void stopTurning();
     void stopModes();
+    void haltTurning();
+    void haltReading();
+    void beginTurning(qint16 seconds);
+    void beginReading(qint16 rate);
     void startReading();
     void loadDocument();
     void setBorder(int index, int style);

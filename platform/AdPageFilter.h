@@ -10,9 +10,10 @@
 // objects, forms, images and every other reference to a resource are
 // dropped with their content; unknown markup is dropped and its text kept.
 //
-// One pass over the page without recursion, with caps on open elements,
-// kept elements and text, so any page costs time in proportion to its
-// length and the result lays out quickly.
+// The page is parsed by libxml2's HTML parser, which never touches the
+// network and gives up past 256 levels of nesting (the rest of such a page
+// is lost). One pass over its tree without recursion, with caps on open
+// elements, kept elements and text, so the result lays out quickly.
 namespace AdPageFilter {
 
 inline constexpr int kMaxDepth = 24;

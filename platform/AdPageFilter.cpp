@@ -1,8 +1,10 @@
 #include "AdPageFilter.h"
 
 #include "AdPageRules.h"
-#include "HtmlScanner.h"
 
+#include <libxml/HTMLparser.h>
+
+#include <memory>
 #include <vector>
 
 namespace AdPageFilter {
@@ -13,22 +15,23 @@ using namespace Qt::Literals::StringLiterals;
 class Reducer
 {
 public:
-    Reducer(QStringView html, const QUrl &base) : m_in(html), m_base(base) {}
+    explicit Reducer(const QUrl &base) : m_base(base) {}
 
-    QString run();
+    QString run(const xmlNode *root);
 
 private:
     struct Open {
-        QString source;         // the page's element name
+        const xmlNode *source;  // the page's element; null for one we add
         QLatin1StringView ours; // the element we write for it
         Kind kind;
         int count = 0;         // rows of a table, cells of a row
         bool refusing = false; // a table past its last row
     };
 
-    void startTag(const HtmlTag &tag);
-    void endTag(const HtmlTag &tag);
-    void open(const HtmlTag &tag, QLatin1StringView ours, Kind kind,
+    // Whether the element's content is to be read.
+    bool startTag(const xmlNode *node);
+    void endTag(const xmlNode *node);
+    void open(const xmlNode *node, QLatin1StringView ours, Kind kind,
               const QString &attributes = {});
     void closeFrom(size_t index);
     qsizetype innermost(Kind kind, bool stopAtTable) const;
@@ -40,7 +43,6 @@ private:
             text(u" ");
     }
 
-    HtmlScanner m_in;
     const QUrl m_base;
     QString m_out;
     QString m_bodyAttributes;
@@ -53,18 +55,40 @@ private:
     qsizetype m_text = 0;
 };
 
-QString Reducer::run()
+Element element(const xmlNode *node)
 {
-    while (!m_in.atEnd() && m_text < kMaxText) {
-        if (!text(m_in.text()) || m_in.atEnd())
-            break;
-        HtmlTag tag;
-        if (!m_in.tag(tag))
-            text(u"<"); // not a tag: text
-        else if (tag.end)
-            endTag(tag);
-        else
-            startTag(tag);
+    Element e{QString::fromUtf8(reinterpret_cast<const char *>(node->name)).toLower(), {}};
+    for (const xmlAttr *a = node->properties; a && e.attributes.size() < 16; a = a->next) {
+        const std::unique_ptr<xmlChar, decltype(xmlFree)> value(
+            xmlNodeGetContent(reinterpret_cast<const xmlNode *>(a)), xmlFree);
+        e.attributes.append({QString::fromUtf8(reinterpret_cast<const char *>(a->name)).toLower(),
+                             QString::fromUtf8(reinterpret_cast<const char *>(value.get()))});
+    }
+    return e;
+}
+
+// Walks the tree in document order with a loop: pages nest deeply.
+QString Reducer::run(const xmlNode *root)
+{
+    const xmlNode *node = root ? root->children : nullptr;
+    while (node && m_text < kMaxText) {
+        bool enter = false;
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE)
+            text(QString::fromUtf8(reinterpret_cast<const char *>(node->content)));
+        else if (node->type == XML_ELEMENT_NODE)
+            enter = startTag(node);
+        if (enter && node->children) {
+            node = node->children;
+            continue;
+        }
+        if (enter)
+            endTag(node);
+        while (node != root && !node->next) {
+            node = node->parent;
+            if (node != root)
+                endTag(node);
+        }
+        node = node == root ? nullptr : node->next;
     }
     closeFrom(0);
     QString page = u"<html><body"_s;
@@ -81,8 +105,8 @@ bool Reducer::text(QStringView piece)
     if (m_tables > 0)
         room = qMin(room, qMax<qsizetype>(0, kMaxCellText - m_cellText));
     if (piece.size() > room)
-        piece = piece.first(room);
-    appendEscaped(m_out, piece, true);
+        piece = piece.first(room > 0 && piece[room - 1].isHighSurrogate() ? room - 1 : room);
+    appendEscaped(m_out, piece);
     m_text += piece.size();
     m_cellText += piece.size();
     return m_text < kMaxText;
@@ -99,7 +123,8 @@ qsizetype Reducer::innermost(Kind kind, bool stopAtTable) const
     return -1;
 }
 
-void Reducer::open(const HtmlTag &tag, QLatin1StringView ours, Kind kind, const QString &attributes)
+void Reducer::open(const xmlNode *node, QLatin1StringView ours, Kind kind,
+                   const QString &attributes)
 {
     m_out += u'<';
     m_out += ours;
@@ -107,7 +132,7 @@ void Reducer::open(const HtmlTag &tag, QLatin1StringView ours, Kind kind, const 
     m_out += u'>';
     if (kind == Kind::Break)
         return;
-    m_open.push_back({tag.name, ours, kind, 0, false});
+    m_open.push_back({node, ours, kind, 0, false});
     if (kind == Kind::Table)
         ++m_tables;
 }
@@ -124,31 +149,26 @@ void Reducer::closeFrom(size_t index)
     }
 }
 
-void Reducer::startTag(const HtmlTag &tag)
+bool Reducer::startTag(const xmlNode *node)
 {
+    const Element tag = element(node);
     const auto [kind, ours] = ruleFor(tag.name);
-    if (kind == Kind::RawText) {
-        m_in.skipRawText(tag.name);
-        return;
-    }
-    if (kind == Kind::Drop) {
-        m_in.skipElement(tag.name);
-        return;
-    }
+    if (kind == Kind::Drop)
+        return false;
     if (tag.name == u"body" && m_bodyAttributes.isEmpty())
-        m_bodyAttributes = keptAttributes(tag, Kind::Table, m_base) + u' ';
+        m_bodyAttributes = keptAttributes(tag, Kind::Table, m_base);
     const bool tableMarkup = kind == Kind::Table || kind == Kind::Row || kind == Kind::Cell;
     if (tableMarkup && m_flattened > 0) {
         m_flattened += kind == Kind::Table;
         space();
-        return;
+        return true;
     }
     if (kind == Kind::Ignore || m_elements >= kMaxElements || int(m_open.size()) >= kMaxDepth - 2) {
         if (kind == Kind::Table)
             ++m_flattened;
         if (kind == Kind::Break || kind == Kind::Cell || kind == Kind::Row)
             space();
-        return;
+        return true;
     }
     ++m_elements;
     const QString attributes = keptAttributes(tag, kind, m_base);
@@ -156,19 +176,19 @@ void Reducer::startTag(const HtmlTag &tag)
     case Kind::Table:
         if (m_tables >= kMaxTableDepth) {
             ++m_flattened;
-            return;
+            return true;
         }
         break;
     case Kind::Row: {
         const qsizetype table = innermost(Kind::Table, false);
         if (table < 0)
-            return;
+            return true;
         closeFrom(size_t(table + 1));
         Open &t = m_open[size_t(table)];
         t.refusing = ++t.count > kMaxRows;
         if (t.refusing) {
             space();
-            return;
+            return true;
         }
         break;
     }
@@ -179,12 +199,12 @@ void Reducer::startTag(const HtmlTag &tag)
                              || (row >= 0 && m_open[size_t(row)].count >= kMaxColumns);
         if (refused || ++m_cells > kMaxCells) {
             space();
-            return;
+            return true;
         }
         if (row < 0) {
             closeFrom(size_t(table + 1));
             ++m_open[size_t(table)].count;
-            open(HtmlTag{u"tr"_s, false, {}}, "tr"_L1, Kind::Row);
+            open(nullptr, "tr"_L1, Kind::Row);
         } else {
             closeFrom(size_t(row + 1));
         }
@@ -193,36 +213,28 @@ void Reducer::startTag(const HtmlTag &tag)
     }
     case Kind::Link:
         if (attributes.isEmpty())
-            return; // not a link to the web: its text alone
+            return true; // not a link to the web: its text alone
         break;
     default: break;
     }
-    open(tag, ours, kind, attributes);
+    open(node, ours, kind, attributes);
     if (kind == Kind::Cell || kind == Kind::Table)
         m_cellText = 0;
+    return true;
 }
 
-void Reducer::endTag(const HtmlTag &tag)
+void Reducer::endTag(const xmlNode *node)
 {
-    if (tag.name.isEmpty())
-        return;
-    if (m_flattened > 0
-        && (tag.name == u"table" || tag.name == u"tr" || tag.name == u"td" || tag.name == u"th")) {
-        m_flattened -= tag.name == u"table";
+    const QByteArrayView name(reinterpret_cast<const char *>(node->name));
+    if (m_flattened > 0 && (name == "table" || name == "tr" || name == "td" || name == "th")) {
+        m_flattened -= name == "table";
         return;
     }
-    // Closes the element and what is open inside it, never across a table.
+    // Closes what was written for it and everything still open inside it.
     for (qsizetype i = qsizetype(m_open.size()) - 1; i >= 0; --i) {
-        const Open &open = m_open[size_t(i)];
-        if (open.source == tag.name) {
+        if (m_open[size_t(i)].source == node) {
             closeFrom(size_t(i));
             return;
-        }
-        if (open.kind == Kind::Table || open.kind == Kind::Row || open.kind == Kind::Cell) {
-            if (tag.name != u"table" && tag.name != u"tr")
-                return;
-            if (tag.name == u"tr" && open.kind == Kind::Table)
-                return;
         }
     }
 }
@@ -231,7 +243,16 @@ void Reducer::endTag(const HtmlTag &tag)
 
 QString reduce(QStringView html, const QUrl &base)
 {
-    return Reducer(html, base).run();
+    static const bool ready = (xmlInitParser(), true);
+    Q_UNUSED(ready);
+    // U+0000 would end the page for the parser.
+    const QByteArray bytes = html.toString().remove(QChar(0)).toUtf8();
+    const int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR
+                        | HTML_PARSE_NOWARNING | HTML_PARSE_COMPACT | HTML_PARSE_IGNORE_ENC;
+    const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
+        htmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, "UTF-8", options),
+        xmlFreeDoc);
+    return Reducer(base).run(reinterpret_cast<const xmlNode *>(doc.get()));
 }
 
 } // namespace AdPageFilter

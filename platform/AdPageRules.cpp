@@ -1,7 +1,7 @@
 #include "AdPageRules.h"
 
-#include <QColor>
 #include <QHash>
+#include <QRegularExpression>
 
 namespace AdPageFilter {
 
@@ -9,10 +9,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// Only what can name nothing but a colour: #rgb, #rrggbb or a keyword.
 QString validColour(QStringView value)
 {
-    const QColor colour(value.trimmed().toString());
-    return colour.isValid() ? colour.name() : QString();
+    static const QRegularExpression colour(u"^(#[0-9a-f]{3}|#[0-9a-f]{6}|[a-z]{3,20})$"_s);
+    const QString v = value.trimmed().toString().toLower();
+    return colour.match(v).hasMatch() ? v : QString();
 }
 
 } // namespace
@@ -42,7 +44,7 @@ Rule ruleFor(const QString &name)
         add("tr"_L1, Kind::Row, "tr"_L1);
         add("td"_L1, Kind::Cell, "td"_L1);
         add("th"_L1, Kind::Cell, "th"_L1);
-        add("script style title textarea iframe noembed noframes xmp"_L1, Kind::RawText);
+        add("script style title textarea iframe noembed noframes xmp"_L1, Kind::Drop);
         add("head object applet svg math select button template noscript audio video canvas "
             "map picture frameset datalist"_L1,
             Kind::Drop);
@@ -51,17 +53,17 @@ Rule ruleFor(const QString &name)
     return rules.value(name);
 }
 
-QString keptAttributes(const HtmlTag &tag, Kind kind, const QUrl &base)
+QString keptAttributes(const Element &element, Kind kind, const QUrl &base)
 {
     QString kept;
     const auto add = [&kept](QLatin1StringView name, QStringView value) {
         kept += u' ';
         kept += name;
         kept += u"=\"";
-        appendEscaped(kept, value, false);
+        appendEscaped(kept, value);
         kept += u'"';
     };
-    for (const HtmlAttribute &a : tag.attributes) {
+    for (const Attribute &a : element.attributes) {
         if (kind == Kind::Link && a.name == u"href") {
             const QUrl target = base.resolved(QUrl(a.value.trimmed()));
             const QString scheme = target.scheme().toLower();
@@ -97,6 +99,22 @@ QString keptAttributes(const HtmlTag &tag, Kind kind, const QUrl &base)
         }
     }
     return kept;
+}
+
+void appendEscaped(QString &out, QStringView text)
+{
+    for (const QChar c : text) {
+        if (c == u'<')
+            out += u"&lt;";
+        else if (c == u'>')
+            out += u"&gt;";
+        else if (c == u'"')
+            out += u"&quot;";
+        else if (c == u'&')
+            out += u"&amp;";
+        else if (c.unicode() != 0)
+            out += c;
+    }
 }
 
 } // namespace AdPageFilter
