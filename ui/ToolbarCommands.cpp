@@ -153,6 +153,7 @@ void ToolbarCommands::loadDocument()
     m_controls.rtb->LoadFile(m_state.AppSettings.ReadFileName);
     m_controls.labCaption->setText(m_state.AppSettings.ReadFileName);
     m_state.AppSettings.PlayPos = 1;
+    emit documentChanged();
 }
 
 void ToolbarCommands::closeFile()
@@ -160,6 +161,7 @@ void ToolbarCommands::closeFile()
     stopModes();
     m_controls.rtb->setText(QString());
     m_controls.labCaption->showDownloadLink();
+    emit documentChanged();
 }
 
 void ToolbarCommands::autoTurn()

@@ -50,6 +50,8 @@ signals:
     // ReadingFlag or AutoTurnFlag changed: the tray menu and the desktop's
     // media controls show the mode.
     void modeChanged();
+    // A document was opened, dropped or closed by the user.
+    void documentChanged();
 
 private:
     void openFile();

@@ -165,6 +165,7 @@ void frmMain::connectEvents()
     });
     connect(tray, &TrayIcon::readingToggled, commands, &ToolbarCommands::toggleReadingFromTray);
     connect(tray, &TrayIcon::exitConfirmed, this, &frmMain::exitProgram);
+    connect(commands, &ToolbarCommands::documentChanged, this, [this] { m_startPlace.reset(); });
 }
 
 void frmMain::Form_Load()
@@ -199,6 +200,8 @@ void frmMain::Form_Load()
     labCaption->showDownloadLink();
     if (isOrdinaryFile(state.AppSettings.ReadFileName))
         LoadReadFile();
+    if (!state.AppSettings.ReadFileName.isEmpty())
+        m_startPlace = Place{state.AppSettings.ReadFileName, state.AppSettings.PlayPos};
 }
 
 void frmMain::fillVoiceList()
@@ -255,6 +258,11 @@ bool frmMain::SetSetup()
     values.AutoRate = state.AppSettings.AutoRate;
     values.FontSizes = state.AppSettings.FontSizes;
     values.listIndex = cmbLanguage->currentIndex();
+    if (m_startPlace && rtb->Text().isEmpty()) {
+        // The document could not be reopened: its place must outlive this run.
+        values.ReadFileName = m_startPlace->file;
+        values.caret = m_startPlace->caret;
+    }
     return modMain::WriteSetup(state.AppSettings.ConfigPath, values);
 }
 

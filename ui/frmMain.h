@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class AdPanel;
 class CaptionLabel;
@@ -94,4 +95,11 @@ private:
 
     MainWindowServices m_services;
     bool m_exiting = false;
+    // The place read at start-up while its document is not in the view (a
+    // drive not mounted yet); kept until the user opens or closes one.
+    struct Place {
+        QString file;
+        qint32 caret = 0;
+    };
+    std::optional<Place> m_startPlace;
 };
