@@ -1,10 +1,12 @@
 // The toolbar commands, the reading-mode state machine and the tray menu,
 // through the real window with scripted dialogs and a fake voice.
+#include "app/ReadingCheckpoint.h"
 #include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
 #include "tray/PopupMenus.h"
 #include "tray/TrayIcon.h"
 #include "ui/CaptionLabel.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/ToolbarControls.h"
 
 #include <QAccessible>
@@ -113,6 +115,7 @@ private slots:
         QCOMPARE(r.border(SpeechToggle) + 2 * r.border(AutoTurn), int(to)); // the frames show the mode
         QCOMPARE(r.checked(SpeechToggle) + 2 * r.checked(AutoTurn), int(to)); // and so do the switches
         QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
+        QCOMPARE(r.w().settings->checkpoint().isActive(), to != Mode::Idle); // saves while a mode runs
         // A question only when one mode gives way to the other; "no" ends the
         // command before its menu; the tray asks nothing and keeps the rate.
         QCOMPARE(r.dialogs.asked.size() - questions, answers.size());

@@ -9,6 +9,7 @@
 #include "ui/Accessibility.h"
 #include "ui/AdPanel.h"
 #include "ui/CaptionLabel.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/ToolbarCommands.h"
 #include "ui/ToolbarControls.h"
 #include "ui/WindowLayout.h"
@@ -65,6 +66,7 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     createReading();
     tray = new TrayIcon(m_services.notifyArea, *this, menus, *m_services.dialogs, this);
     connectEvents();
+    settings = new SettingsKeeper(*this, m_services.configPath);
 }
 
 frmMain::~frmMain() = default;
@@ -165,7 +167,6 @@ void frmMain::connectEvents()
     });
     connect(tray, &TrayIcon::readingToggled, commands, &ToolbarCommands::toggleReadingFromTray);
     connect(tray, &TrayIcon::exitConfirmed, this, &frmMain::exitProgram);
-    connect(commands, &ToolbarCommands::documentChanged, this, [this] { m_startPlace.reset(); });
 }
 
 void frmMain::Form_Load()
@@ -200,8 +201,7 @@ void frmMain::Form_Load()
     labCaption->showDownloadLink();
     if (isOrdinaryFile(state.AppSettings.ReadFileName))
         LoadReadFile();
-    if (!state.AppSettings.ReadFileName.isEmpty())
-        m_startPlace = Place{state.AppSettings.ReadFileName, state.AppSettings.PlayPos};
+    settings->keepStartPlace();
 }
 
 void frmMain::fillVoiceList()
@@ -251,19 +251,7 @@ void frmMain::LoadReadFile()
 
 bool frmMain::SetSetup()
 {
-    modMain::SetupValues values;
-    values.ReadFileName = state.AppSettings.ReadFileName;
-    values.caret = rtb->SelStart();
-    values.PlayRate = state.AppSettings.PlayRate;
-    values.AutoRate = state.AppSettings.AutoRate;
-    values.FontSizes = state.AppSettings.FontSizes;
-    values.listIndex = cmbLanguage->currentIndex();
-    if (m_startPlace && rtb->Text().isEmpty()) {
-        // The document could not be reopened: its place must outlive this run.
-        values.ReadFileName = m_startPlace->file;
-        values.caret = m_startPlace->caret;
-    }
-    return modMain::WriteSetup(state.AppSettings.ConfigPath, values);
+    return settings->write();
 }
 
 void frmMain::exitProgram()
@@ -272,7 +260,7 @@ void frmMain::exitProgram()
         return;
     m_exiting = true;
     tray->deleteIcon();
-    SetSetup();
+    settings->writeLast();
     hide(); // unloading would only hide it: the Unload handler refuses
     if (sp)
         sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);

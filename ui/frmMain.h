@@ -9,7 +9,6 @@
 
 #include <array>
 #include <functional>
-#include <optional>
 
 class AdPanel;
 class CaptionLabel;
@@ -18,6 +17,7 @@ class NotifyArea;
 class QComboBox;
 class QTimer;
 class RichTextView;
+class SettingsKeeper;
 class Shell;
 class SpeechReading;
 class ToolbarCommands;
@@ -78,6 +78,7 @@ public:
     ToolbarCommands *commands = nullptr;
     TrayIcon *tray = nullptr;
     PopupMenus menus;
+    SettingsKeeper *settings = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -95,11 +96,4 @@ private:
 
     MainWindowServices m_services;
     bool m_exiting = false;
-    // The place read at start-up while its document is not in the view (a
-    // drive not mounted yet); kept until the user opens or closes one.
-    struct Place {
-        QString file;
-        qint32 caret = 0;
-    };
-    std::optional<Place> m_startPlace;
 };
