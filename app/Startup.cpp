@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "app/ConfigLocation.h"
+#include "app/DisplayLoss.h"
 #include "app/ExitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/Dialogs.h"
@@ -8,6 +9,7 @@
 #include "speech/VoiceSet.h"
 #include "tray/NotifyIcon.h"
 #include "ui/AdPanel.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -110,6 +112,8 @@ int Main(int argc, char **argv)
 
     frmMain window(services);
     window.Form_Load();
+    // The display gone: the place is saved as at the exit, then the end.
+    DisplayLoss::watch([&window] { window.settings->writeLastKnown(); }, endNow);
     window.show();
 
     // The session saving its state (a checkpoint, or before its end) saves
