@@ -1,5 +1,6 @@
 #include "DispatcherClient.h"
 
+#include "ServiceProcess.h"
 #include "SpeechSegmenter.h"
 #include "SsmlText.h"
 
@@ -11,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <poll.h>
 #include <thread>
 
 namespace {
@@ -39,6 +39,7 @@ struct DispatcherClient::Shared {
     bool listVoices();
     void sendPieces();
     bool serviceGone();
+    void markDead();
     void event(size_t message, SPDNotificationType type, const char *mark);
 
     Listener listener;
@@ -52,6 +53,7 @@ struct DispatcherClient::Shared {
     std::map<int, Message> messages; // sent, not yet heard to the end
     qint32 lastWord = -1;
     SPDConnection *connection = nullptr;
+    qint64 servicePid = 0;
 
     // Worker thread only.
     Job speaking;
@@ -149,6 +151,11 @@ void DispatcherClient::Shared::run()
             lastWord = -1;
             segmenter.emplace(speaking.text, speaking.from);
         }
+        // Nothing is sent to a service that is gone.
+        if ((purge || next || segmenter) && serviceGone()) {
+            markDead();
+            continue;
+        }
         if (purge || next) {
             lock.unlock();
             if (purge)
@@ -162,11 +169,8 @@ void DispatcherClient::Shared::run()
             lock.lock();
         }
         sendPieces();
-        if (segmenter && serviceGone()) {
-            dead = true;
-            if (listener.lost)
-                listener.lost();
-        }
+        if (segmenter && serviceGone())
+            markDead();
     }
     Shared *self = this;
     g_client.compare_exchange_strong(self, nullptr);
@@ -176,11 +180,12 @@ void DispatcherClient::Shared::run()
 
 bool DispatcherClient::Shared::connectAndList()
 {
-    Shared *none = nullptr;
-    if (!g_client.compare_exchange_strong(none, this))
-        return false; // another client has the callbacks
     for (int attempt = 1;; ++attempt) {
-        if (connect() && listVoices())
+        // The client of a connection that broke gives the callbacks back
+        // soon; until then they are another client's.
+        Shared *owner = nullptr;
+        const bool callbacks = g_client.compare_exchange_strong(owner, this) || owner == this;
+        if (callbacks && connect() && listVoices())
             return true;
         disconnect();
         std::unique_lock lock(mutex);
@@ -206,6 +211,7 @@ bool DispatcherClient::Shared::connect()
         return false;
     connection->callback_begin = connection->callback_end = connection->callback_cancel = onEvent;
     connection->callback_im = onMark;
+    servicePid = ServiceProcess::serving(connection->socket);
     spd_set_notification_on(connection, SPD_BEGIN);
     spd_set_notification_on(connection, SPD_END);
     spd_set_notification_on(connection, SPD_CANCEL);
@@ -270,10 +276,21 @@ void DispatcherClient::Shared::sendPieces()
     }
 }
 
+// With the lock held: the service went away; a new client may connect.
+void DispatcherClient::Shared::markDead()
+{
+    dead = true;
+    messages.clear();
+    segmenter.reset();
+    Shared *self = this;
+    g_client.compare_exchange_strong(self, nullptr);
+    if (listener.lost)
+        listener.lost();
+}
+
 bool DispatcherClient::Shared::serviceGone()
 {
-    pollfd fd{connection->socket, POLLRDHUP, 0};
-    return ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    return ServiceProcess::gone(connection->socket, servicePid);
 }
 
 // On libspeechd's own thread.
