@@ -65,6 +65,9 @@ namespace {
 
 // libspeechd's callbacks carry no context; there is one client at a time.
 std::atomic<DispatcherClient::Shared *> g_client{nullptr};
+// Sessions count on across clients: a word of a client gone, still on its
+// way, never passes for one of the next client's.
+std::atomic<std::uint64_t> g_sessions{0};
 
 void onEvent(size_t message, size_t, SPDNotificationType type)
 {
@@ -105,7 +108,7 @@ std::uint64_t DispatcherClient::purge()
     m_shared->purgeWanted = true;
     m_shared->job.reset();
     m_shared->wake.notify_all();
-    return ++m_shared->session;
+    return m_shared->session = ++g_sessions;
 }
 
 std::uint64_t DispatcherClient::speak(Job job)
@@ -114,7 +117,7 @@ std::uint64_t DispatcherClient::speak(Job job)
     m_shared->purgeWanted = true;
     m_shared->job = std::move(job);
     m_shared->wake.notify_all();
-    return ++m_shared->session;
+    return m_shared->session = ++g_sessions;
 }
 
 void DispatcherClient::Shared::run()
