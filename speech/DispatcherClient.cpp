@@ -293,6 +293,9 @@ void DispatcherClient::Shared::markDead()
 
 bool DispatcherClient::Shared::serviceGone()
 {
+    // A service that was just started may write its pid file after it answers.
+    if (servicePid == 0)
+        servicePid = ServiceProcess::serving(connection->socket);
     return ServiceProcess::gone(connection->socket, servicePid);
 }
 
