@@ -106,13 +106,14 @@ class Reading(unittest.TestCase):
         except AssertionError as e:
             raise AssertionError(f"{e}\n{service_logs(env)}") from None
         time.sleep(3)
-        pid = open(os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "pid", "speech-dispatcher.pid")).read()
-        os.kill(int(pid), signal.SIGKILL)
-        time.sleep(2)   # what the service had sent is over
-        heard("sound again after the service was killed", 8)
-        app.button(6)
-        app.read_aloud(speed=5)
-        heard("sound after a stop and a new start")
+        for _ in range(2):   # the second time one that the reader started
+            pid = open(os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "pid", "speech-dispatcher.pid")).read()
+            os.kill(int(pid), signal.SIGKILL)
+            time.sleep(2)   # what the service had sent is over
+            heard("sound again after the service was killed", 8)
+            app.button(6)
+            app.read_aloud(speed=5)
+            heard("sound after a stop and a new start")
         self.assertEqual(app.terminate(), 0)
         values, _ = read_ini(app.config)
         self.assertEqual(values["curLanguage"], str(ESPEAK_VOICES))
