@@ -1,13 +1,10 @@
 // The main window: its menus, start-up with and without saved settings, the
-// checkpoint while reading, the layout rule; its document view: offsets, failed loads, big files in pieces with
+// layout rule; its document view: offsets, failed loads, big files in pieces with
 // long lines, the caret, and reading aloud while a big file still decodes.
 #include "app/ReaderState.h"
-#include "app/ReadingCheckpoint.h"
-#include "app/SettingsWriter.h"
 #include "fakes/Fakes.h"
 #include "platform/DisplayMap.h"
 #include "platform/DocumentLoader.h"
-#include "platform/ProfileFile.h"
 #include "platform/RichTextView.h"
 #include "speech/SpeechReading.h"
 #include "tray/PopupMenus.h"
@@ -150,35 +147,6 @@ private slots:
             QVERIFY2(readFile(h.configPath()).contains(gb18030(line + '\n')), qPrintable(line));
         h.w().commands->img_Click(ControlSet::CloseFile); // the user's choice: the view's caret again
         QVERIFY(h.w().SetSetup() && readFile(h.configPath()).contains("\nPlayPos=0\n"));
-    }
-
-    void checkpointWhileReading()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("config.ini");
-        SettingsWriter writer(path);
-        modMain::SetupValues values{"/书.txt", 9, 7, 3, 10, 0};
-        ReadingCheckpoint checkpoint(writer, [&] { return values; }, std::chrono::hours(1));
-        const auto saved = [&](qint32 caret) {
-            values.caret = caret;
-            checkpoint.tick();
-            checkpoint.wait();
-            return Profile::GetPrivateProfileString("system", "PlayPos", "-", path);
-        };
-        QCOMPARE(saved(5), "-"); // no mode runs
-        checkpoint.setActive(true);
-        QCOMPARE(saved(5), "-"); // not moved since the mode began
-        QVERIFY(QDir().mkdir(path));
-        QCOMPARE(saved(6), "-"); // cannot be written: tried again next time
-        QVERIFY(QDir().rmdir(path));
-        QCOMPARE(saved(6), "6");
-        QVERIFY(QFile::remove(path));
-        QCOMPARE(saved(6), "-"); // not moved since the last save
-        checkpoint.setActive(false);
-        QCOMPARE(saved(7), "-");
-        checkpoint.setActive(true);
-        QVERIFY(writer.writeLast(values) && !writer.write(values)); // the exit's write stays
-        QCOMPARE(saved(8), "7");
     }
 
     void layoutFollowsTheSize()
