@@ -20,7 +20,8 @@ namespace modMain {
 inline const QString kSection = QStringLiteral("system");
 
 // Value of section/key in fileName, or defaultValue when the file, the
-// section or the key is missing. At most 299 bytes of the value arrive.
+// section or the key is missing. Values arrive whole up to the longest path
+// (Profile::kMaxValueBytes).
 QString ReadIniString(const QString &section, const QString &keyName, const QString &defaultValue,
                       const QString &fileName);
 

@@ -2,6 +2,7 @@
 
 #include "app/ConfigLocation.h"
 #include "app/DesktopServices.h"
+#include "app/DisplayLoss.h"
 #include "app/ExitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/Dialogs.h"
@@ -9,6 +10,7 @@
 #include "speech/VoiceSet.h"
 #include "tray/NotifyIcon.h"
 #include "ui/AdPanel.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -111,6 +113,8 @@ int Main(int argc, char **argv)
 
     frmMain window(services);
     window.Form_Load();
+    // The display gone: the place is saved as at the exit, then the end.
+    DisplayLoss::watch([&window] { window.settings->writeLastKnown(); }, endNow);
     window.show();
     startDesktopServices(window);
 

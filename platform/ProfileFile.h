@@ -20,8 +20,9 @@
 // that big); a write keeps the rest of a bigger file as it is.
 namespace Profile {
 
-// Longest value returned, in bytes of the file's encoding.
-inline constexpr int kMaxValueBytes = 299;
+// Longest value returned, in bytes of the file's encoding: the longest path
+// Linux takes, so that a saved path always arrives whole.
+inline constexpr int kMaxValueBytes = 4096;
 inline constexpr qint64 kMaxReadBytes = 1024 * 1024;
 
 // Parses profile bytes already in memory; the file-based calls use it.

@@ -1,5 +1,6 @@
 #include "DispatcherClient.h"
 
+#include "ServiceProcess.h"
 #include "SpeechSegmenter.h"
 #include "SsmlText.h"
 
@@ -11,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <poll.h>
 #include <thread>
 
 namespace {
@@ -39,6 +39,7 @@ struct DispatcherClient::Shared {
     bool listVoices();
     void sendPieces();
     bool serviceGone();
+    void markDead();
     void event(size_t message, SPDNotificationType type, const char *mark);
 
     Listener listener;
@@ -52,6 +53,7 @@ struct DispatcherClient::Shared {
     std::map<int, Message> messages; // sent, not yet heard to the end
     qint32 lastWord = -1;
     SPDConnection *connection = nullptr;
+    qint64 servicePid = 0;
 
     // Worker thread only.
     Job speaking;
@@ -63,6 +65,9 @@ namespace {
 
 // libspeechd's callbacks carry no context; there is one client at a time.
 std::atomic<DispatcherClient::Shared *> g_client{nullptr};
+// Sessions count on across clients: a word of a client gone, still on its
+// way, never passes for one of the next client's.
+std::atomic<std::uint64_t> g_sessions{0};
 
 void onEvent(size_t message, size_t, SPDNotificationType type)
 {
@@ -103,7 +108,7 @@ std::uint64_t DispatcherClient::purge()
     m_shared->purgeWanted = true;
     m_shared->job.reset();
     m_shared->wake.notify_all();
-    return ++m_shared->session;
+    return m_shared->session = ++g_sessions;
 }
 
 std::uint64_t DispatcherClient::speak(Job job)
@@ -112,7 +117,7 @@ std::uint64_t DispatcherClient::speak(Job job)
     m_shared->purgeWanted = true;
     m_shared->job = std::move(job);
     m_shared->wake.notify_all();
-    return ++m_shared->session;
+    return m_shared->session = ++g_sessions;
 }
 
 void DispatcherClient::Shared::run()
@@ -149,6 +154,11 @@ void DispatcherClient::Shared::run()
             lastWord = -1;
             segmenter.emplace(speaking.text, speaking.from);
         }
+        // Nothing is sent to a service that is gone.
+        if ((purge || next || segmenter) && serviceGone()) {
+            markDead();
+            continue;
+        }
         if (purge || next) {
             lock.unlock();
             if (purge)
@@ -165,11 +175,8 @@ void DispatcherClient::Shared::run()
         if (!segmenter && messages.empty() && std::exchange(speakingSession, 0) == session
             && listener.finished)
             listener.finished(session);
-        if (segmenter && serviceGone()) {
-            dead = true;
-            if (listener.lost)
-                listener.lost();
-        }
+        if (segmenter && serviceGone())
+            markDead();
     }
     Shared *self = this;
     g_client.compare_exchange_strong(self, nullptr);
@@ -179,11 +186,12 @@ void DispatcherClient::Shared::run()
 
 bool DispatcherClient::Shared::connectAndList()
 {
-    Shared *none = nullptr;
-    if (!g_client.compare_exchange_strong(none, this))
-        return false; // another client has the callbacks
     for (int attempt = 1;; ++attempt) {
-        if (connect() && listVoices())
+        // The client of a connection that broke gives the callbacks back
+        // soon; until then they are another client's.
+        Shared *owner = nullptr;
+        const bool callbacks = g_client.compare_exchange_strong(owner, this) || owner == this;
+        if (callbacks && connect() && listVoices())
             return true;
         disconnect();
         std::unique_lock lock(mutex);
@@ -209,6 +217,7 @@ bool DispatcherClient::Shared::connect()
         return false;
     connection->callback_begin = connection->callback_end = connection->callback_cancel = onEvent;
     connection->callback_im = onMark;
+    servicePid = ServiceProcess::serving(connection->socket);
     spd_set_notification_on(connection, SPD_BEGIN);
     spd_set_notification_on(connection, SPD_END);
     spd_set_notification_on(connection, SPD_CANCEL);
@@ -273,10 +282,24 @@ void DispatcherClient::Shared::sendPieces()
     }
 }
 
+// With the lock held: the service went away; a new client may connect.
+void DispatcherClient::Shared::markDead()
+{
+    dead = true;
+    messages.clear();
+    segmenter.reset();
+    Shared *self = this;
+    g_client.compare_exchange_strong(self, nullptr);
+    if (listener.lost)
+        listener.lost();
+}
+
 bool DispatcherClient::Shared::serviceGone()
 {
-    pollfd fd{connection->socket, POLLRDHUP, 0};
-    return ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    // A service that was just started may write its pid file after it answers.
+    if (servicePid == 0)
+        servicePid = ServiceProcess::serving(connection->socket);
+    return ServiceProcess::gone(connection->socket, servicePid);
 }
 
 // On libspeechd's own thread.

@@ -2,6 +2,8 @@
 
 #include "EspeakVoice.h"
 
+#include <QLocale>
+
 #include <mutex>
 
 // Hands the service's reports to this object's thread, and to nothing once
@@ -23,14 +25,23 @@ VoiceSet::VoiceSet(QObject *parent, bool withDispatcher, const char *dataPath)
       m_relay(std::make_shared<Relay>())
 {
     m_relay->target = this;
+    m_fallback.setSingleShot(true);
+    m_fallback.setInterval(kServiceWait);
+    connect(&m_fallback, &QTimer::timeout, this, &VoiceSet::fallBack);
     if (m_espeak) {
         m_voice = m_espeak->voice();
         connect(m_espeak, &Voice::Word, this,
                 [this](qint32 position) { emit Word(position + m_shift); });
         connect(m_espeak, &Voice::EndStream, this, &Voice::EndStream);
     }
-    if (!withDispatcher)
-        return;
+    if (withDispatcher)
+        connectService();
+}
+
+// Connects in the background; the service is started if it must be.
+void VoiceSet::connectService()
+{
+    m_serviceAnswers = false;
     DispatcherClient::Listener listener;
     const std::shared_ptr<Relay> relay = m_relay;
     listener.listed = [relay, this](const QList<DispatcherClient::Voice> &voices) {
@@ -38,9 +49,9 @@ VoiceSet::VoiceSet(QObject *parent, bool withDispatcher, const char *dataPath)
     };
     listener.word = [relay, this](std::uint64_t session, qint32 position) {
         relay->post([this, session, position] {
-            if (session == m_session && throughDispatcher()) {
-                m_lastWord = position;
-                emit Word(position);
+            if (session == m_session && throughDispatcher() && !m_waiting) {
+                m_lastWord = position + m_shift;
+                emit Word(m_lastWord);
             }
         });
     };
@@ -75,10 +86,19 @@ QList<VoiceToken> VoiceSet::GetVoices() const
 
 void VoiceSet::addDispatcherVoices(const QList<DispatcherClient::Voice> &voices)
 {
-    if (voices.isEmpty())
-        onDispatcherLost(); // nothing to offer: no need to stay connected
-    if (!m_dispatcher || !m_dispatcherVoices.isEmpty())
+    if (voices.isEmpty()) {
+        // Nothing to offer, or no answer: no need to stay connected.
+        m_dispatcher.reset();
+        fallBack();
         return;
+    }
+    if (!m_dispatcher)
+        return;
+    m_serviceAnswers = true;
+    if (m_waiting && throughDispatcher())
+        speakThroughService();
+    if (!m_dispatcherVoices.isEmpty())
+        return; // connected again: the same voices
     m_dispatcherVoices = voices;
     if (m_voice.id.isEmpty())
         m_voice = GetVoices().value(0);
@@ -90,14 +110,66 @@ void VoiceSet::onDispatcherLost()
     if (!m_dispatcher)
         return;
     m_dispatcher.reset();
-    // The rest of what the service was reading goes on, without sound.
-    if (throughDispatcher() && !m_text.isEmpty())
-        emit EndStream();
-    if (throughDispatcher() && m_espeak && !m_text.isEmpty()) {
-        m_shift = m_lastWord;
-        m_espeak->setVolume(0);
-        m_espeak->speakFrom(m_text, m_from + m_lastWord, SVSFlagsAsync);
+    m_serviceAnswers = false;
+    if (throughDispatcher() && !m_text.isEmpty() && !m_waiting)
+        waitForService();
+}
+
+// From the word being heard, through a new connection, or after
+// kServiceWait through eSpeak.
+void VoiceSet::waitForService()
+{
+    m_waiting = true;
+    m_shift = m_lastWord;
+    if (!m_dispatcher)
+        connectService();
+    m_fallback.start();
+}
+
+void VoiceSet::speakThroughService()
+{
+    m_waiting = false;
+    m_fallback.stop();
+    const qsizetype separator = m_voice.id.indexOf(u'\n');
+    DispatcherClient::Job job{
+        m_text,
+        m_from + m_shift,
+        m_voice.id.mid(kDispatcherPrefix.size(), separator - kDispatcherPrefix.size()),
+        m_voice.id.mid(separator + 1),
+        m_rate * 10,
+        m_volume * 2 - 100};
+    m_session = m_dispatcher->speak(std::move(job));
+}
+
+void VoiceSet::fallBack()
+{
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    m_fallback.stop();
+    if (!m_espeak) {
+        emit EndStream(); // nothing left that could sound
+        return;
     }
+    m_espeak->setVoice(fallbackVoice());
+    m_espeak->setVolume(m_volume);
+    m_espeak->speakFrom(m_text, m_from + m_shift, SVSFlagsAsync);
+}
+
+// The first Chinese voice (they come first), else one of the system's language.
+VoiceToken VoiceSet::fallbackVoice() const
+{
+    const QList<VoiceToken> voices = m_espeak->GetVoices();
+    const QString language = QLocale::system().name().section(u'_', 0, 0);
+    for (const VoiceToken &v : voices) {
+        if (v.description.contains(QLatin1String("Chinese")))
+            return v;
+    }
+    for (const VoiceToken &v : voices) {
+        if (v.id.section(u'/', -1) == language)
+            return v;
+    }
+    return voices.value(0);
 }
 
 bool VoiceSet::setVoice(const VoiceToken &token)
@@ -129,36 +201,32 @@ bool VoiceSet::setVolume(int volume)
 bool VoiceSet::speakFrom(const QString &text, qsizetype from, int flags)
 {
     if (m_espeak) {
-        m_shift = 0;
         m_espeak->setVolume(m_volume);
         m_espeak->speakFrom(QString(), 0, SVSFPurgeBeforeSpeak);
     }
+    m_shift = 0;
     m_text.clear();
+    m_waiting = false;
+    m_fallback.stop();
     if (m_dispatcher && (flags & SVSFPurgeBeforeSpeak))
         m_session = m_dispatcher->purge();
     if (text.isEmpty() || from >= text.size())
         return true;
-    if (!throughDispatcher())
+    if (!throughDispatcher()) {
+        if (m_espeak && m_espeak->voice().id != m_voice.id)
+            m_espeak->setVoice(m_voice); // after a fallback voice
         return m_espeak && m_espeak->speakFrom(text, from, flags);
-    if (!m_dispatcher) { // its voice chosen, the service gone: on, without sound
-        if (!m_espeak)
-            return false;
-        m_espeak->setVolume(0);
-        return m_espeak->speakFrom(text, from, flags);
     }
-    const qsizetype separator = m_voice.id.indexOf(u'\n');
-    DispatcherClient::Job job{
-        text,
-        from,
-        m_voice.id.mid(kDispatcherPrefix.size(), separator - kDispatcherPrefix.size()),
-        m_voice.id.mid(separator + 1),
-        m_rate * 10,
-        m_volume * 2 - 100};
     m_text = text;
     m_from = from;
     m_lastWord = 0;
-    m_session = m_dispatcher->speak(std::move(job));
-    return true;
+    // The service gone, or not answering yet since it went: it is waited
+    // for, as briefly as when it goes while reading.
+    if (!m_serviceAnswers)
+        waitForService();
+    else
+        speakThroughService();
+    return m_espeak || m_dispatcher;
 }
 
 bool VoiceSet::IsUISupported(const QString &typeOfUI) const

@@ -1,11 +1,13 @@
 // The toolbar commands, the reading-mode state machine and the tray menu,
 // through the real window with scripted dialogs and a fake voice.
+#include "app/ReadingCheckpoint.h"
 #include "fakes/Fakes.h"
 #include "platform/RichTextView.h"
 #include "speech/SpeechReading.h"
 #include "tray/PopupMenus.h"
 #include "tray/TrayIcon.h"
 #include "ui/CaptionLabel.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/ToolbarControls.h"
 
 #include <QAccessible>
@@ -123,6 +125,7 @@ private slots:
         QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
         QCOMPARE(r.tray.menuItems.value(2).checked, to == Mode::Reading); // as the tray draws it
         QCOMPARE(r.w().speech->isSounding(), to == Mode::Reading);
+        QCOMPARE(r.w().settings->checkpoint().isActive(), to != Mode::Idle); // saves while a mode runs
         // A question only when one mode gives way to the other; "no" ends the
         // command before its menu; the tray asks nothing and keeps the rate.
         QCOMPARE(r.dialogs.asked.size() - questions, answers.size());

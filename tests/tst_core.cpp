@@ -70,9 +70,9 @@ private slots:
         QTest::newRow("UTF-8 by hand") << QByteArray("[system]\nk=/书/红楼梦.txt\n") << "k" << "/书/红楼梦.txt";
         QTest::newRow("GB18030 that looks like UTF-8") << gb18030("[system]\nk=小说\n") << "k" << "小说";
         QTest::newRow("NUL ends a value") << QByteArray("[system]\rk=12\0" "34\r", 17) << "k" << "12";
-        QTest::newRow("cut at 299 bytes") << QByteArray("[system]\nk=" + QByteArray(400, 'a')) << "k" << QString(299, u'a');
-        QTest::newRow("never half a character") << gb18030("[system]\nk=" + QString(150, u'中')) << "k" << QString(149, u'中');
-        QTest::newRow("blanks go before the cut") << "[system]\nk=   " + QByteArray(299, 'b') + "   \n" << "k" << QString(299, u'b');
+        QTest::newRow("cut at 4096 bytes") << QByteArray("[system]\nk=" + QByteArray(5000, 'a')) << "k" << QString(4096, u'a');
+        QTest::newRow("never half a character") << gb18030("[system]\nk=" + QString(2049, u'中')) << "k" << QString(2048, u'中');
+        QTest::newRow("blanks go before the cut") << "[system]\nk=   " + QByteArray(4096, 'b') + "   \n" << "k" << QString(4096, u'b');
     }
 
     void lookup()

@@ -11,6 +11,7 @@
 #include "ui/Accessibility.h"
 #include "ui/AdPanel.h"
 #include "ui/CaptionLabel.h"
+#include "ui/ToolbarCommands.h"
 #include "ui/ToolbarControls.h"
 
 #include <QAccessible>
@@ -117,7 +118,8 @@ private slots:
         QTest::addColumn<QString>("written"); // after an exit at once
         QTest::newRow("document, caret, voice") << "ReadFileName=%1\nPlayPos=4\nPlayRate=3\nFontSizes=20\ncurLanguage=1\n" << true << 4 << 1 << "PlayPos=4\nPlayRate=3\nAutoRate=3\nFontSizes=20\ncurLanguage=1\n";
         QTest::newRow("no PlayPos: after the first character") << "ReadFileName=%1\n" << true << 1 << 0 << "PlayPos=1\n";
-        QTest::newRow("document gone: name kept") << "ReadFileName=%1\nPlayPos=4\n" << false << 0 << 0 << "ReadFileName=%1\nPlayPos=0\n";
+        QTest::newRow("document gone: its place kept") << "ReadFileName=%1\nPlayPos=4\n" << false << 0 << 0 << "ReadFileName=%1\nPlayPos=4\n";
+        QTest::newRow("a folder: its place kept") << "ReadFileName=%2\nPlayPos=9\n" << false << 0 << 0 << "ReadFileName=%2\nPlayPos=9\n";
         QTest::newRow("voice beyond the list: none, -1") << "curLanguage=5\n" << false << 0 << -1 << "curLanguage=-1\n";
         QTest::newRow("no voice chosen") << "curLanguage=-1\n" << false << 0 << -1 << "curLanguage=-1\n";
     }
@@ -132,7 +134,8 @@ private slots:
         WindowHarness h;
         const QString doc = h.file("小说.txt"), text = QStringLiteral("第一章\n天下大势，分久必合。\n");
         QVERIFY(!withDocument || writeFile(doc, gb18030(text)));
-        QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + settings.arg(doc))));
+        const auto fill = [&](QString s) { return s.replace("%1", doc).replace("%2", h.dir.path()); };
+        QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + fill(settings))));
         QVERIFY(h.start());
         QVERIFY(decoded(*h.w().rtb));
         QCOMPARE(h.w().rtb->Text(), withDocument ? text : QString());
@@ -141,8 +144,10 @@ private slots:
         QCOMPARE(h.w().cmbLanguage->currentIndex(), listIndex);
         QCOMPARE(h.voice->voice().description, QString(listIndex == 1 ? "English" : "Chinese (Mandarin)"));
         QVERIFY(h.w().SetSetup());
-        for (const QString &line : written.arg(doc).split('\n', Qt::SkipEmptyParts))
+        for (const QString &line : fill(written).split('\n', Qt::SkipEmptyParts))
             QVERIFY2(readFile(h.configPath()).contains(gb18030(line + '\n')), qPrintable(line));
+        h.w().commands->img_Click(ControlSet::CloseFile); // the user's choice: the view's caret again
+        QVERIFY(h.w().SetSetup() && readFile(h.configPath()).contains("\nPlayPos=0\n"));
     }
 
     void layoutFollowsTheSize()

@@ -50,7 +50,7 @@ signals:
     // ReadingFlag or AutoTurnFlag changed: the tray menu and the desktop's
     // media controls show the mode.
     void modeChanged();
-    // Another document was opened or dropped, or the document was closed.
+    // A document was opened, dropped or closed by the user.
     void documentChanged();
 
 private:

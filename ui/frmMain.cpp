@@ -9,6 +9,7 @@
 #include "ui/Accessibility.h"
 #include "ui/AdPanel.h"
 #include "ui/CaptionLabel.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/ToolbarCommands.h"
 #include "ui/ToolbarControls.h"
 #include "ui/WindowLayout.h"
@@ -65,6 +66,7 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     createReading();
     tray = new TrayIcon(m_services.notifyArea, *this, menus, *m_services.dialogs, this);
     connectEvents();
+    settings = new SettingsKeeper(*this, m_services.configPath);
 }
 
 frmMain::~frmMain() = default;
@@ -200,6 +202,7 @@ void frmMain::Form_Load()
     labCaption->showDownloadLink();
     if (isOrdinaryFile(state.AppSettings.ReadFileName))
         LoadReadFile();
+    settings->keepStartPlace();
 }
 
 void frmMain::fillVoiceList()
@@ -249,14 +252,7 @@ void frmMain::LoadReadFile()
 
 bool frmMain::SetSetup()
 {
-    modMain::SetupValues values;
-    values.ReadFileName = state.AppSettings.ReadFileName;
-    values.caret = rtb->SelStart();
-    values.PlayRate = state.AppSettings.PlayRate;
-    values.AutoRate = state.AppSettings.AutoRate;
-    values.FontSizes = state.AppSettings.FontSizes;
-    values.listIndex = cmbLanguage->currentIndex();
-    return modMain::WriteSetup(state.AppSettings.ConfigPath, values);
+    return settings->write();
 }
 
 void frmMain::exitProgram()
@@ -265,7 +261,7 @@ void frmMain::exitProgram()
         return;
     m_exiting = true;
     tray->deleteIcon();
-    SetSetup();
+    settings->writeLast();
     hide(); // unloading would only hide it: the Unload handler refuses
     if (sp)
         sp->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);

@@ -17,6 +17,7 @@ class NotifyArea;
 class QComboBox;
 class QTimer;
 class RichTextView;
+class SettingsKeeper;
 class Shell;
 class SpeechReading;
 class ToolbarCommands;
@@ -77,6 +78,7 @@ public:
     ToolbarCommands *commands = nullptr;
     TrayIcon *tray = nullptr;
     PopupMenus menus;
+    SettingsKeeper *settings = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,5 +1,6 @@
 """A desktop that lacks parts: no tray at first, one that comes late and
-goes; no sound server, one that comes back and goes away while reading."""
+goes; no sound server, one that comes back and goes away while reading; the
+X server gone while reading."""
 
 import os
 import subprocess
@@ -60,6 +61,23 @@ class Degraded(unittest.TestCase):
         self.assertEqual(app.terminate(), 0)
         pos = int(read_ini(app.config)[0]["PlayPos"])
         self.assertTrue(pos > 40 and not TEXT[pos].isspace(), pos)
+
+    def test_display_lost_while_reading_keeps_the_place(self):
+        read, write = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp"], pass_fds=(write,),
+                                stderr=subprocess.DEVNULL)
+        self.addCleanup(xvfb.kill)
+        self.addCleanup(os.environ.__setitem__, "DISPLAY", os.environ["DISPLAY"])
+        os.environ["DISPLAY"] = ":" + os.read(read, 16).decode().strip()
+        app = App(self)
+        with open(app.config, "wb") as f:
+            f.write(f"[system]\nReadFileName={novel('lost.txt', TEXT)}\nPlayPos=100\n".encode("gb18030"))
+        app.start().read_aloud(speed=10)
+        time.sleep(2)
+        xvfb.kill()
+        self.assertEqual(app.proc.wait(10), 1)
+        pos = int(read_ini(app.config)[0]["PlayPos"])
+        self.assertTrue(pos > 110 and not TEXT[pos].isspace(), pos)
 
 
 if __name__ == "__main__":

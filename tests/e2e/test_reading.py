@@ -1,7 +1,8 @@
 """Reading aloud as a user does: a GB18030 novel through the open dialog, the
 real voice and sound server, the tray's exit and the next start; a Festival
-voice through Speech Dispatcher, chosen at start-up once listed, kept at the
-next start. One copy at a time, also after a crash; no start without a display."""
+voice through Speech Dispatcher, chosen at start-up once listed, heard again
+when the service is killed and after a new start, kept at the next start. One
+copy at a time, also after a crash; no start without a display."""
 
 import os
 import signal
@@ -40,6 +41,11 @@ def service_logs(env):
     logs = [os.path.join(os.environ["TALVERO_SESSION_DIR"], "festival.log"),
             os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "log", "speech-dispatcher.log")]
     return "\n".join(open(p, errors="replace").read()[-3000:] for p in logs if os.path.exists(p))
+
+
+def heard(what, timeout=10):
+    """Half a second of sound, the last one recorded."""
+    wait_until(lambda: rms(RECORDING, os.path.getsize(RECORDING) - 22050) > 200, timeout, what)
 
 
 def start_festival(test):
@@ -84,7 +90,7 @@ class Reading(unittest.TestCase):
         self.assertTrue(on_a_word(int(values["PlayPos"])))
         self.assertEqual(values["PlayRate"], "10")
 
-    def test_service_voice_chosen_at_start_reads_and_stays_chosen(self):
+    def test_service_voice_chosen_at_start_reads_outlives_its_service_and_stays_chosen(self):
         start_festival(self)
         env = own_service()
         app = App(self, env=env)
@@ -100,6 +106,14 @@ class Reading(unittest.TestCase):
         except AssertionError as e:
             raise AssertionError(f"{e}\n{service_logs(env)}") from None
         time.sleep(3)
+        for _ in range(2):   # the second time one that the reader started
+            pid = open(os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "pid", "speech-dispatcher.pid")).read()
+            os.kill(int(pid), signal.SIGKILL)
+            time.sleep(2)   # what the service had sent is over
+            heard("sound again after the service was killed", 8)
+            app.button(6)
+            app.read_aloud(speed=5)
+            heard("sound after a stop and a new start")
         self.assertEqual(app.terminate(), 0)
         values, _ = read_ini(app.config)
         self.assertEqual(values["curLanguage"], str(ESPEAK_VOICES))
