@@ -101,7 +101,8 @@ void TrayIcon::showWindow()
 // window forward, as the box may belong to it.
 bool TrayIcon::waitingForUser() const
 {
-    return m_inMenu || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+    return m_inMenu || m_asking || QApplication::activeModalWidget()
+           || QApplication::activePopupWidget();
 }
 
 void TrayIcon::picTray_MouseMove(int message)
@@ -142,18 +143,20 @@ void TrayIcon::carryOut(qint16 item)
     case ShowWindow: showWindow(); break;
     case HideWindow: m_window.hide(); break;
     case ReadAloud: emit readingToggled(); break;
-    case ExitProgram: {
-        const QScopedValueRollback inMenu(m_inMenu, true);
-        if (!confirmExit())
-            break;
-        emit exitConfirmed();
+    case ExitProgram:
+        if (confirmExit())
+            emit exitConfirmed();
         break;
-    }
     default: break;
     }
 }
 
 bool TrayIcon::confirmExit()
 {
+    // A second request while the question is open (the close box pressed
+    // again before the box shows) asks nothing more.
+    if (m_asking)
+        return false;
+    const QScopedValueRollback asking(m_asking, true);
     return m_dialogs.question(&m_window, kExitQuestion, kTitle);
 }

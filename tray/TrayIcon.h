@@ -43,7 +43,7 @@ public:
     void ShellMainMenu();
     // Carries out a tray menu item, however it was chosen.
     void carryOut(qint16 item);
-    // The exit question; true only for OK.
+    // The exit question, one at a time; true only for OK.
     bool confirmExit();
     // The menu's items follow the reading mode.
     void refreshMenu();
@@ -69,4 +69,5 @@ private:
     bool m_registered = false;
     bool m_deleted = false;
     bool m_inMenu = false;
+    bool m_asking = false;
 };
