@@ -162,7 +162,7 @@ int runView(const QString &path, qint32 caret)
     state.AppSettings.PlayPos = view.SelStart() + 1;
     speech.PlayFile();
     const double afterCallsMs = clock.nsecsElapsed() / 1e6;
-    while (view.isDecoding() || view.document()->characterCount() <= 1)
+    while (view.isDecoding())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     view.viewport()->repaint();
     const double firstPageMs = clock.nsecsElapsed() / 1e6;
