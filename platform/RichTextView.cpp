@@ -201,14 +201,14 @@ void RichTextView::scrollContentsBy(int, int)
         return;
     const qint64 delta = verticalScrollBar()->value() - topLine();
     // Near moves line by line; far ones (the bar dragged) straight there.
-    if (qAbs(delta) <= 4LL * visibleLines())
+    if (qAbs(delta) <= 4LL * m_page)
         scrollLines(delta);
     else
         setTopLine(verticalScrollBar()->value());
 }
 
 // The screen lines that fit wholly in the viewport, from the top.
-int RichTextView::visibleLines() const
+int RichTextView::countVisibleLines() const
 {
     const int height = viewport()->height() - kMargin;
     int lines = 0;
@@ -232,7 +232,7 @@ void RichTextView::syncScrollBar()
 {
     m_syncing = true;
     QScrollBar *bar = verticalScrollBar();
-    const int page = visibleLines();
+    const int page = m_page;
     const qint64 total = m_pages.totalLines(page);
     const qint64 last = qMax<qint64>(0, total - page);
     bar->setRange(0, int(qMin<qint64>(last, INT_MAX)));
@@ -253,6 +253,7 @@ void RichTextView::relayout()
     if (m_top.paragraph >= m_pages.map().count())
         m_top = Top();
     m_top.line = qMin(m_top.line, m_pages.layout(m_top.paragraph).lineCount() - 1);
+    m_page = countVisibleLines();
     syncScrollBar();
     viewport()->update();
 }
@@ -260,11 +261,13 @@ void RichTextView::relayout()
 void RichTextView::ensureVisible(qsizetype offset)
 {
     const qsizetype p = m_pages.map().paragraphAt(offset);
-    const int page = visibleLines();
-    // Lines between the top and a near caret are counted exactly.
-    int passed = 0;
-    for (qsizetype q = m_top.paragraph; q < p && passed <= 2 * page; ++q)
-        passed += m_pages.layout(q).lineCount();
+    const int page = m_page;
+    // Lines between the top and a near caret (in sight, mostly) are counted
+    // exactly; a caret more paragraphs away than two pages hold is far.
+    if (p > m_top.paragraph && p - m_top.paragraph <= 2 * page) {
+        for (qsizetype q = m_top.paragraph; q < p; ++q)
+            m_pages.layout(q);
+    }
     const qint64 line = lineAt(offset);
     const qint64 top = topLine();
     if (line < top)

@@ -76,6 +76,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -93,11 +94,12 @@ private:
     qint64 lineAt(qsizetype offset) const;
     void setTopLine(qint64 line);
     void scrollLines(qint64 delta);
-    int visibleLines() const;
+    int countVisibleLines() const;
     void relayout();
     void syncScrollBar();
     qsizetype keyTarget(int key, Qt::KeyboardModifiers modifiers) const;
     qsizetype lineMove(qsizetype from, int lines) const;
+    void copy() const;
 
     DocumentLoader *m_loader;
     QString m_text;
@@ -107,5 +109,6 @@ private:
     std::optional<qint32> m_pendingCaret;
     Top m_top;
     bool m_syncing = false;
+    int m_page = 1; // screen lines in sight, as last counted
     bool m_dragging = false;
 };

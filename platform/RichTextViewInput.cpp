@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -51,6 +52,11 @@ void RichTextView::paintEvent(QPaintEvent *)
     // The caret is the reading bookmark: drawn also without focus.
     const QRect caret = cursorRect();
     painter.fillRect(QRect(caret.left(), caret.top(), 2, caret.height()), palette().text());
+    // A page is as many lines as are in sight now.
+    if (const int page = countVisibleLines(); page != m_page) {
+        m_page = page;
+        syncScrollBar();
+    }
 }
 
 QRect RichTextView::cursorRect(qsizetype offset) const
@@ -172,8 +178,8 @@ qsizetype RichTextView::keyTarget(int key, Qt::KeyboardModifiers modifiers) cons
         return p + 1 < map.count() ? map.start(p + 1) : m_position;
     case Qt::Key_Up: return lineMove(m_position, -1);
     case Qt::Key_Down: return lineMove(m_position, 1);
-    case Qt::Key_PageUp: return lineMove(m_position, -visibleLines());
-    case Qt::Key_PageDown: return lineMove(m_position, visibleLines());
+    case Qt::Key_PageUp: return lineMove(m_position, -m_page);
+    case Qt::Key_PageDown: return lineMove(m_position, m_page);
     case Qt::Key_Home: return ctrl ? 0 : start + line.textStart();
     case Qt::Key_End:
         return ctrl ? m_text.size()
@@ -190,14 +196,32 @@ void RichTextView::keyPressEvent(QKeyEvent *event)
     if (event->matches(QKeySequence::SelectAll)) {
         placeCaret(0, m_text.size(), true);
     } else if (event->matches(QKeySequence::Copy)) {
-        const qsizetype from = qMin(m_anchor, m_position);
-        if (from != qMax(m_anchor, m_position))
-            QApplication::clipboard()->setText(m_text.mid(from, qAbs(m_anchor - m_position)));
+        copy();
     } else if (const qsizetype to = keyTarget(event->key(), event->modifiers()); to >= 0) {
         if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown)
-            scrollLines(event->key() == Qt::Key_PageUp ? -visibleLines() : visibleLines());
+            scrollLines(event->key() == Qt::Key_PageUp ? -m_page : m_page);
         placeCaret(event->modifiers() & Qt::ShiftModifier ? m_anchor : to, to, true);
     } else {
         event->ignore();
     }
+}
+
+void RichTextView::copy() const
+{
+    if (m_anchor != m_position)
+        QApplication::clipboard()->setText(
+            m_text.mid(qMin(m_anchor, m_position), qAbs(m_anchor - m_position)));
+}
+
+// The text control's own menu of a read-only text, in Qt's translation.
+void RichTextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *copyAction = menu.addAction(QCoreApplication::translate("QWidgetTextControl", "&Copy"),
+                                         this, &RichTextView::copy);
+    copyAction->setEnabled(m_anchor != m_position);
+    menu.addSeparator();
+    menu.addAction(QCoreApplication::translate("QWidgetTextControl", "Select All"), this,
+                   [this] { placeCaret(0, m_text.size(), false); });
+    menu.exec(event->globalPos());
 }

@@ -24,7 +24,7 @@ constexpr qsizetype kDetectBytes = 64 * 1024;
 constexpr qsizetype kMinPart = 4 * 1024 * 1024;
 // How far past a cut point to look for the end of its line.
 constexpr qsizetype kFindLineEnd = 1024 * 1024;
-// Bytes decoded at a time, after which a mapped file's pages go.
+// Bytes decoded, or characters moved, at a time; then pages go back.
 constexpr qsizetype kSlice = 4 * 1024 * 1024;
 
 struct Bom {
@@ -80,16 +80,31 @@ void preferHugePages(void *data, qsizetype bytes)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-// A mapped file's pages, once decoded, are given back, so that the file
-// and its text are not both in memory at the end (the page cache keeps
-// them, should they be read again).
-void dropPages(QByteArrayView bytes)
+// Gives back the whole pages in [data, data + bytes): a mapped file's once
+// decoded (the page cache keeps them, should they be read again), and the
+// result's stretches that hold nothing of it any more, so that the file and
+// its text are never both in memory, nor the text twice.
+void dropPages(const void *data, qsizetype bytes)
 {
     const auto page = quintptr(4096);
-    const quintptr begin = (quintptr(bytes.data()) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(bytes.data()) + quintptr(bytes.size())) & ~(page - 1);
+    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
     if (end > begin)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
+}
+
+// Moves n characters down from `from` to `to`, a slice at a time, giving
+// back the source's pages that the move has left behind.
+void moveDown(QChar *to, QChar *from, qsizetype n)
+{
+    if (to == from)
+        return;
+    for (qsizetype at = 0; at < n; at += kSlice) {
+        const qsizetype count = qMin(kSlice, n - at);
+        std::memmove(to + at, from + at, size_t(count) * sizeof(QChar));
+        const QChar *freed = qMax(from + at, to + at + count);
+        dropPages(freed, (from + at + count - freed) * qsizetype(sizeof(QChar)));
+    }
 }
 
 struct Part {
@@ -145,7 +160,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
                                                            qMin(kSlice, part.bytes.size() - at));
             end = decoder.appendToBuffer(end, slice);
             if (mapped)
-                dropPages(slice);
+                dropPages(slice.data(), slice.size());
         }
         end = decoder.appendToBuffer(end, QByteArrayView()); // what an unfinished character leaves
         part.error = decoder.hasError();
@@ -163,7 +178,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
             text.clear();
             return false;
         }
-        std::memmove(out + length, out + part.offset, size_t(part.length) * sizeof(QChar));
+        moveDown(out + length, out + part.offset, part.length);
         length += part.length;
     }
     text.resize(length);
