@@ -93,6 +93,7 @@ void RichTextView::setSelStart(qint32 position)
         return;
     }
     const qsizetype caret = qMin<qsizetype>(position, m_text.size());
+    m_column = -1;
     placeCaret(caret, caret, true);
 }
 

@@ -97,8 +97,8 @@ private:
     int countVisibleLines() const;
     void relayout();
     void syncScrollBar();
-    qsizetype keyTarget(int key, Qt::KeyboardModifiers modifiers) const;
-    qsizetype lineMove(qsizetype from, int lines) const;
+    qsizetype keyTarget(int key, Qt::KeyboardModifiers modifiers);
+    qsizetype lineMove(qsizetype from, int lines);
     void copy() const;
 
     DocumentLoader *m_loader;
@@ -111,4 +111,5 @@ private:
     bool m_syncing = false;
     int m_page = 1; // screen lines in sight, as last counted
     bool m_dragging = false;
+    qreal m_column = -1; // where up and down keep the caret across
 };

@@ -103,6 +103,7 @@ void RichTextView::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const qsizetype at = offsetAt(event->position().toPoint());
+    m_column = -1;
     placeCaret(event->modifiers() & Qt::ShiftModifier ? m_anchor : at, at, false);
     m_dragging = true;
 }
@@ -125,13 +126,15 @@ void RichTextView::mouseReleaseEvent(QMouseEvent *)
 }
 
 // From an offset, `lines` screen lines up or down, near the same place
-// across.
-qsizetype RichTextView::lineMove(qsizetype from, int lines) const
+// across as where these moves began.
+qsizetype RichTextView::lineMove(qsizetype from, int lines)
 {
     const DisplayMap &map = m_pages.map();
     qsizetype p = map.paragraphAt(from);
     int i = m_pages.lineOf(p, from);
-    const qreal x = m_pages.layout(p).lineAt(i).cursorToX(int(from - map.start(p)));
+    if (m_column < 0)
+        m_column = m_pages.layout(p).lineAt(i).cursorToX(int(from - map.start(p)));
+    const qreal x = m_column;
     for (; lines > 0; --lines) {
         if (i + 1 < m_pages.layout(p).lineCount())
             ++i;
@@ -152,7 +155,7 @@ qsizetype RichTextView::lineMove(qsizetype from, int lines) const
 }
 
 // Where a key takes the caret; -1 for a key that does not move it.
-qsizetype RichTextView::keyTarget(int key, Qt::KeyboardModifiers modifiers) const
+qsizetype RichTextView::keyTarget(int key, Qt::KeyboardModifiers modifiers)
 {
     const DisplayMap &map = m_pages.map();
     const qsizetype p = map.paragraphAt(m_position);
@@ -198,6 +201,9 @@ void RichTextView::keyPressEvent(QKeyEvent *event)
     } else if (event->matches(QKeySequence::Copy)) {
         copy();
     } else if (const qsizetype to = keyTarget(event->key(), event->modifiers()); to >= 0) {
+        const int key = event->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_PageUp && key != Qt::Key_PageDown)
+            m_column = -1;
         if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown)
             scrollLines(event->key() == Qt::Key_PageUp ? -m_page : m_page);
         placeCaret(event->modifiers() & Qt::ShiftModifier ? m_anchor : to, to, true);

@@ -14,7 +14,9 @@
 #include "ui/ToolbarControls.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -269,6 +271,76 @@ private slots:
         QCOMPARE(voice.spoken.last().text, QString());
         QTRY_VERIFY_WITH_TIMEOUT(!voice.spoken.last().text.isEmpty(), 20000);
         QCOMPARE(voice.spoken.last().text, text.mid(10));
+    }
+
+    void keysSelectButNeverEdit_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("caret");
+        // "一二三四五\nabc def\n\n😀末": the pair at 15.
+        QTest::newRow("right, shift+right") << 0 << "Right,Shift+Right" << 1 << 2;
+        QTest::newRow("left over a line break") << 6 << "Left" << 5 << 5;
+        QTest::newRow("over a pair, both ways") << 15 << "Right,Right,Left,Shift+Left" << 17 << 15;
+        QTest::newRow("down and up again") << 1 << "Down,Down,Up,Up" << 1 << 1;
+        QTest::newRow("home, end") << 9 << "Home,Shift+End" << 6 << 13;
+        QTest::newRow("whole document") << 3 << "Ctrl+End,Shift+Ctrl+Home" << 18 << 0;
+        QTest::newRow("typing changes nothing") << 2 << "X,Backspace,Del,Return,Space" << 2 << 2;
+        QTest::newRow("select all") << 4 << "Ctrl+A" << 0 << 18;
+    }
+
+    void keysSelectButNeverEdit()
+    {
+        QFETCH(int, from);
+        QFETCH(QString, keys);
+        const QString text = QStringLiteral("一二三四五\nabc def\n\n😀末");
+        Shown view;
+        view.setText(text);
+        view.setSelStart(from);
+        for (const QString &key : keys.split(u',')) {
+            const QKeyCombination k = QKeySequence(key)[0];
+            QTest::keyClick(&view, k.key(), k.keyboardModifiers());
+        }
+        QFETCH(int, anchor);
+        QFETCH(int, caret);
+        QCOMPARE(QList<qsizetype>({view.selectionAnchor(), view.SelStart()}), QList<qsizetype>({anchor, caret}));
+        QCOMPARE(view.Text(), text);
+        // The mouse selects too, and what is selected can be copied.
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, view.cursorRect(2).center());
+        QTest::mouseMove(view.viewport(), view.cursorRect(8).center());
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, view.cursorRect(8).center());
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), text.mid(2, 6));
+    }
+
+    void pagingStopsAtTheEnd()
+    {
+        Shown view;
+        QString text;
+        for (int i = 0; i < 40; ++i) // paragraphs of several screen lines each
+            text += QString(300, QChar(u'文' + i)) + '\n';
+        view.setText(text + "末");
+        QScrollBar *bar = view.verticalScrollBar();
+        view.scroll(RichTextView::SB_PAGEDOWN);
+        const int page = bar->value();
+        view.scroll(RichTextView::SB_PAGEDOWN);
+        QVERIFY(page > 1 && bar->value() == 2 * page);
+        for (int i = 0; i < 1000; ++i)
+            view.scroll(RichTextView::SB_PAGEDOWN);
+        const int end = bar->value();
+        view.scroll(RichTextView::SB_LINEDOWN);
+        QVERIFY(end > 40 && bar->value() == end && view.SelStart() == 0);
+        // The last line at the bottom of the view, not the top.
+        const QRect last = view.cursorRect(text.size() + 1);
+        QVERIFY(view.viewport()->rect().contains(last) && last.top() > view.viewport()->height() / 2);
+        view.scroll(RichTextView::SB_PAGEUP);
+        QCOMPARE(bar->value(), end - page);
+        // A view without width: the caret still where it was, and in sight.
+        view.resize(view.width() - view.viewport()->width(), 300);
+        view.setSelStart(qint32(text.size()) - 5);
+        const QRect caret = view.cursorRect();
+        QVERIFY(caret.top() >= 0 && caret.bottom() < view.viewport()->height() && view.SelStart() == text.size() - 5);
     }
 
     void caretShowsWithoutFocus()
