@@ -25,11 +25,8 @@ template <typename Visit> void DisplayMap::scan(QStringView text, Visit visit)
 
 DisplayMap::DisplayMap(const QString &text) : m_text(text)
 {
-    // Counted first, so that the index is allocated once, at its size.
-    qsizetype count = 1;
-    scan(text, [&count](qsizetype) { ++count; });
-    m_starts.reserve(count);
     scan(text, [this](qsizetype at) { m_starts.append(quint32(at)); });
+    m_starts.squeeze();
 }
 
 qsizetype DisplayMap::end(qsizetype paragraph) const

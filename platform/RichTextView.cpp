@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace {
 // Room between the viewport's edges and the text.
@@ -57,8 +58,16 @@ void RichTextView::showDocument(const QString &text, const DisplayMap &map)
     const qsizetype caret = qBound<qsizetype>(0, qsizetype(m_pendingCaret.value_or(0)),
                                               m_text.size());
     m_pendingCaret.reset();
-    m_top = Top();
+    // The caret's paragraph at the top, and only the lines in sight laid
+    // out before the first page shows; the last lines, which fix the scroll
+    // bar's end, right after.
+    m_top = {map.paragraphAt(caret), 0};
     m_anchor = m_position = -1; // so that the caret counts as moved
+    m_endPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_endPending = false;
+        syncScrollBar();
+    });
     relayout();
     placeCaret(caret, caret, true);
     emit textReady();
@@ -234,7 +243,9 @@ void RichTextView::syncScrollBar()
     m_syncing = true;
     QScrollBar *bar = verticalScrollBar();
     const int page = m_page;
-    const qint64 total = m_pages.totalLines(page);
+    const bool nearEnd = m_top.paragraph + 2 * page >= m_pages.map().count();
+    const qint64 total = m_endPending && !nearEnd ? m_pages.lines().total()
+                                                  : m_pages.totalLines(page);
     const qint64 last = qMax<qint64>(0, total - page);
     bar->setRange(0, int(qMin<qint64>(last, INT_MAX)));
     bar->setPageStep(page);

@@ -109,7 +109,8 @@ private:
     std::optional<qint32> m_pendingCaret;
     Top m_top;
     bool m_syncing = false;
-    int m_page = 1; // screen lines in sight, as last counted
+    bool m_endPending = false; // the last lines not laid out yet
+    int m_page = 1;            // screen lines in sight, as last counted
     bool m_dragging = false;
     qreal m_column = -1; // where up and down keep the caret across
 };
