@@ -41,9 +41,13 @@ double peakMb()
     return usage.ru_maxrss / 1024.0;
 }
 
+enum class Kind { Prose, OneLine, Poems };
+
 // Chinese prose: paragraphs of 40 to 400 of the 3500 most common
-// characters, the first ones far more often; or one line without a break.
-void generate(const QString &path, const char *encoding, qint64 bytes, bool oneLine)
+// characters, the first ones far more often; or one line without a break;
+// or short poems, each a title, an author, a stanza and a blank line (about
+// 20 characters a line, millions of lines).
+void generate(const QString &path, const char *encoding, qint64 bytes, Kind kind)
 {
     if (QFileInfo(path).size() >= bytes)
         return;
@@ -53,16 +57,26 @@ void generate(const QString &path, const char *encoding, qint64 bytes, bool oneL
     QStringEncoder encoder(encoding);
     QRandomGenerator random(20261206);
     const QString punctuation = QStringLiteral("，，，。。！？；：、");
+    const auto words = [&](int length) {
+        QString out;
+        for (int i = 0; i < length; ++i) {
+            const double u = random.generateDouble();
+            out += i % 9 == 8 ? punctuation[random.bounded(punctuation.size())]
+                              : QChar(char16_t(0x4E00 + int(3500 * u * u * u)));
+        }
+        return out;
+    };
     for (qint64 written = 0, chapter = 1; written < bytes;) {
-        QString block = oneLine ? QString() : QStringLiteral("第%1章\n").arg(chapter++);
-        for (int p = 0; p < 40; ++p) {
-            const int length = 40 + int(random.bounded(360));
-            for (int i = 0; i < length; ++i) {
-                const double u = random.generateDouble();
-                block += i % 9 == 8 ? punctuation[random.bounded(punctuation.size())]
-                                    : QChar(char16_t(0x4E00 + int(3500 * u * u * u)));
-            }
-            block += oneLine ? QStringLiteral("。") : QStringLiteral("。\n");
+        QString block;
+        if (kind == Kind::Poems) {
+            for (int p = 0; p < 40; ++p)
+                block += words(4 + int(random.bounded(6))) + '\n' + words(3) + '\n'
+                         + words(50 + int(random.bounded(30))) + "。\n\n";
+        } else {
+            const bool oneLine = kind == Kind::OneLine;
+            block = oneLine ? QString() : QStringLiteral("第%1章\n").arg(chapter++);
+            for (int p = 0; p < 40; ++p)
+                block += words(40 + int(random.bounded(360))) + (oneLine ? "。" : "。\n");
         }
         const QByteArray data = encoder.encode(block);
         file.write(data);
@@ -256,15 +270,16 @@ int main(int argc, char **argv)
         const char *name;
         const char *encoding;
         qint64 bytes;
-        bool oneLine;
+        Kind kind;
     };
-    QList<Case> cases = {{"gb18030-100MB", "GB18030", 100LL << 20, false},
-                         {"utf8-100MB", "UTF-8", 100LL << 20, false},
-                         {"gb18030-10MB", "GB18030", 10LL << 20, false},
-                         {"line-1MiB", "UTF-8", 1LL << 20, true},
-                         {"line-10MiB", "UTF-8", 10LL << 20, true}};
+    QList<Case> cases = {{"gb18030-100MB", "GB18030", 100LL << 20, Kind::Prose},
+                         {"poems-100MB", "GB18030", 100LL << 20, Kind::Poems},
+                         {"utf8-100MB", "UTF-8", 100LL << 20, Kind::Prose},
+                         {"gb18030-10MB", "GB18030", 10LL << 20, Kind::Prose},
+                         {"line-1MiB", "UTF-8", 1LL << 20, Kind::OneLine},
+                         {"line-10MiB", "UTF-8", 10LL << 20, Kind::OneLine}};
     if (big)
-        cases.append({"gb18030-1000MB", "GB18030", 1000LL << 20, false});
+        cases.append({"gb18030-1000MB", "GB18030", 1000LL << 20, Kind::Prose});
     const double empty = runChild({"--program", QString(), "0"}).value("peak");
     std::printf("the program without a document: peak %.0f MB\n", empty);
     std::printf("%-14s %7s %7s %6s %8s %6s %8s %6s %7s %6s %6s %6s %8s %6s\n", "file", "iconv",
@@ -272,7 +287,7 @@ int main(int argc, char **argv)
                 "move", "paint", "+MB", "/file");
     for (const Case &c : cases) {
         const QString path = folder + QStringLiteral("/talvero-bench-v3-%1.txt").arg(c.name);
-        generate(path, c.encoding, c.bytes, c.oneLine);
+        generate(path, c.encoding, c.bytes, c.kind);
         const double fileMb = QFileInfo(path).size() / 1048576.0;
         iconvMs(path, c.encoding); // warm the page cache
         double floor = 1e9, decode = 1e9;
