@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
 
 namespace {
 constexpr int kMargin = 4;
@@ -125,6 +126,22 @@ void RichTextView::mouseReleaseEvent(QMouseEvent *)
     m_dragging = false;
 }
 
+// A double click selects the word under the mouse.
+void RichTextView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const qsizetype at = offsetAt(event->position().toPoint());
+    const qsizetype p = m_pages.map().paragraphAt(at), start = m_pages.map().start(p);
+    const QString text = m_text.mid(start, m_pages.map().end(p) - start);
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
+    words.setPosition(at - start);
+    const qsizetype to = words.toNextBoundary();
+    const qsizetype from = words.toPreviousBoundary();
+    if (from >= 0 && to > from)
+        placeCaret(start + from, start + to, false);
+}
+
 // From an offset, `lines` screen lines up or down, near the same place
 // across as where these moves began.
 qsizetype RichTextView::lineMove(qsizetype from, int lines)
@@ -202,7 +219,8 @@ void RichTextView::keyPressEvent(QKeyEvent *event)
         copy();
     } else if (const qsizetype to = keyTarget(event->key(), event->modifiers()); to >= 0) {
         const int key = event->key();
-        if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_PageUp && key != Qt::Key_PageDown)
+        if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_PageUp
+            && key != Qt::Key_PageDown)
             m_column = -1;
         if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown)
             scrollLines(event->key() == Qt::Key_PageUp ? -m_page : m_page);

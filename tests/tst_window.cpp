@@ -312,6 +312,8 @@ private slots:
         QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, view.cursorRect(8).center());
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), text.mid(2, 6));
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.cursorRect(11).center()); // a word
+        QCOMPARE(QList<qsizetype>({view.selectionAnchor(), view.SelStart()}), QList<qsizetype>({10, 13}));
     }
 
     void pagingStopsAtTheEnd()
