@@ -15,6 +15,7 @@ add_library(talvero_core STATIC
   ${TALVERO_ROOT}/platform/AdPageRules.cpp ${TALVERO_ROOT}/platform/AdPageRules.h
   ${TALVERO_ROOT}/platform/AtomicFile.cpp ${TALVERO_ROOT}/platform/AtomicFile.h
   ${TALVERO_ROOT}/platform/DisplayMap.cpp ${TALVERO_ROOT}/platform/DisplayMap.h
+  ${TALVERO_ROOT}/platform/LineCounts.cpp ${TALVERO_ROOT}/platform/LineCounts.h
   ${TALVERO_ROOT}/platform/ProfileEncoding.cpp ${TALVERO_ROOT}/platform/ProfileEncoding.h
   ${TALVERO_ROOT}/platform/ProfileFile.cpp ${TALVERO_ROOT}/platform/ProfileFile.h
   ${TALVERO_ROOT}/platform/TextDecoding.cpp ${TALVERO_ROOT}/platform/TextDecoding.h

@@ -1,42 +1,32 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
-#include <vector>
-
-// How the document's text stands in the view's text layout. The view holds
-// text[begin, end) of the document (all of it once loading is done), and a
-// line longer than kChunk characters is broken for display every kChunk
-// characters, so that no block of the layout is long enough to freeze it.
-// Offsets into the document ("logical") and into the layout ("local")
-// convert both ways; the breaks exist only in the layout.
+// The document's lines as the view lays them out: one paragraph per line of
+// the text, and a line longer than kChunk characters broken for display
+// every kChunk characters (one later where that would split a surrogate
+// pair), so that no paragraph is long enough to freeze the layout. The
+// breaks exist only here: offsets are offsets into the text.
 class DisplayMap
 {
 public:
     static constexpr qsizetype kChunk = 2048;
 
-    // A new document, of which text[at, at) is shown: nothing yet.
-    void reset(const QString &text, qsizetype at);
+    DisplayMap() = default;
+    explicit DisplayMap(const QString &text);
 
-    qsizetype begin() const { return m_begin; }
-    qsizetype end() const { return m_end; }
-
-    // The layout text for text[end, to) put after what is shown, or for
-    // text[from, begin) put before it; the shown range grows accordingly.
-    QString append(qsizetype to);
-    QString prepend(qsizetype from);
-
-    // -1 for a logical offset outside what is shown.
-    int toLocal(qsizetype logical) const;
-    qsizetype toLogical(int local) const;
+    // Always at least one paragraph (an empty text is one empty line).
+    qsizetype count() const { return m_starts.size(); }
+    qsizetype start(qsizetype paragraph) const { return m_starts[paragraph]; }
+    // Where the paragraph's text ends, before its line break if it has one.
+    qsizetype end(qsizetype paragraph) const;
+    // The paragraph that shows the caret at offset (the later one at a break).
+    qsizetype paragraphAt(qsizetype offset) const;
 
 private:
-    // Breaks before logical offsets in [from, to), in order.
-    void breaksIn(qsizetype from, qsizetype to, std::vector<qsizetype> &out) const;
-    QString withBreaks(qsizetype from, qsizetype to, const std::vector<qsizetype> &breaks) const;
+    template <typename Visit> static void scan(QStringView text, Visit visit);
 
-    QString m_text; // shares the document's text
-    qsizetype m_begin = 0;
-    qsizetype m_end = 0;
-    std::vector<qsizetype> m_breaks; // logical offsets, in (m_begin, m_end)
+    QString m_text;             // shares the document's text
+    QList<quint32> m_starts{0}; // shared between copies
 };

@@ -32,6 +32,8 @@ bool DocumentLoader::load(const QString &path)
         Decoded result;
         result.generation = generation;
         result.ok = TextDecoding::decodeFile(path, result.text);
+        if (result.ok)
+            result.lines = DisplayMap(result.text);
         return result;
     }));
     return true;
@@ -55,7 +57,7 @@ void DocumentLoader::finish()
         return;
     m_busy = false;
     if (result.ok)
-        emit loaded(result.text);
+        emit loaded(result.text, result.lines);
     else
         emit failed();
 }

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "DisplayMap.h"
+
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 
 // Reads and decodes documents for the view on a worker thread and hands
-// over the finished text, so the window never waits for a file.
+// over the finished text with the index of its lines, so the window never
+// waits for a file.
 class DocumentLoader : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+    static constexpr qint64 kMaxFileBytes = 1024LL * 1024 * 1024;
 
     explicit DocumentLoader(QObject *parent = nullptr);
     ~DocumentLoader() override;
@@ -24,13 +27,14 @@ public:
     bool isBusy() const { return m_busy; }
 
 signals:
-    void loaded(const QString &text);
+    void loaded(const QString &text, const DisplayMap &lines);
     void failed();
 
 private:
     struct Decoded {
         bool ok = false;
         QString text;
+        DisplayMap lines;
         quint64 generation = 0;
     };
     void finish();

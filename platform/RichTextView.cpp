@@ -3,85 +3,28 @@
 #include "DocumentLoader.h"
 
 #include <QAccessible>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
+#include <QTimer>
 
 namespace {
-
-// Characters put into the view first, around the caret: a few screens,
-// with the caret near their top, since laying out the lines between the
-// top and the caret is what costs.
-constexpr qsizetype kFirstPiece = 4 * 1024;
-constexpr qsizetype kBeforeCaret = 1024;
-// Characters added per step afterwards; one step stays well under 50 ms.
-constexpr qsizetype kPiece = 128 * 1024;
-// How far to look for a line break to cut at.
-constexpr qsizetype kCutSearch = 64 * 1024;
-
-// A cut point near `at`: just after a line break if one is close, and never
-// inside a surrogate pair.
-qsizetype cutNear(const QString &text, qsizetype at, bool searchForward)
-{
-    at = qBound<qsizetype>(0, at, text.size());
-    if (at == 0 || at == text.size())
-        return at;
-    const QStringView view(text);
-    if (searchForward) {
-        const qsizetype found = view.sliced(at, qMin(text.size() - at, kCutSearch)).indexOf(u'\n');
-        if (found >= 0)
-            return at + found + 1;
-    } else {
-        const qsizetype from = qMax<qsizetype>(0, at - kCutSearch);
-        const qsizetype found = view.sliced(from, at - from).lastIndexOf(u'\n');
-        if (found >= 0)
-            return from + found + 1;
-    }
-    if (text[at].isLowSurrogate())
-        ++at;
-    return at;
-}
-
+// Room between the viewport's edges and the text.
+constexpr int kMargin = 4;
 } // namespace
 
 RichTextView::RichTextView(QWidget *parent)
-    : QPlainTextEdit(parent), m_loader(new DocumentLoader(this))
+    : QAbstractScrollArea(parent), m_loader(new DocumentLoader(this))
 {
-    setReadOnly(true);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setUndoRedoEnabled(false);
-    document()->setUndoRedoEnabled(false);
-    m_feedTimer.setInterval(0);
-    connect(&m_feedTimer, &QTimer::timeout, this, &RichTextView::feedStep);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_loader, &DocumentLoader::loaded, this, &RichTextView::showDocument);
     // Unreadable after all: the old content stays.
-    connect(m_loader, &DocumentLoader::failed, this, [this] {
-        m_pendingCaret.reset();
-        if (isLoading())
-            m_feedTimer.start();
-    });
-    announceCaretOnce();
-}
-
-// The text control tells assistive technology of every caret move in
-// offsets of its own layout, and the view would tell it again; the view
-// takes the control's place and tells it once, in offsets of the document.
-void RichTextView::announceCaretOnce()
-{
-    for (QObject *child : children()) {
-        if (child->metaObject()->indexOfSignal("cursorPositionChanged()") < 0
-            || !disconnect(child, SIGNAL(cursorPositionChanged()), this,
-                           SLOT(_q_cursorPositionChanged())))
-            continue;
-        connect(child, SIGNAL(cursorPositionChanged()), this, SIGNAL(cursorPositionChanged()));
-        connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
-            if (QAccessible::isActive() && !isDecoding()) {
-                QAccessibleTextCursorEvent event(this, SelStart());
-                QAccessible::updateAccessibility(&event);
-            }
-        });
-    }
+    connect(m_loader, &DocumentLoader::failed, this, [this] { m_pendingCaret.reset(); });
+    m_pages.setDocument(m_text, DisplayMap(m_text));
+    relayout();
 }
 
 RichTextView::~RichTextView() = default;
@@ -94,7 +37,6 @@ bool RichTextView::LoadFile(const QString &path)
         m_pendingCaret = caret;
         return false;
     }
-    m_feedTimer.stop(); // the old document is not worth filling in now
     return true;
 }
 
@@ -106,89 +48,30 @@ void RichTextView::setText(const QString &text)
     normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     normalized.replace(u'\r', u'\n');
     normalized.replace(QChar(0), QChar::ReplacementCharacter);
-    showDocument(normalized);
+    showDocument(normalized, DisplayMap(normalized));
 }
 
-void RichTextView::showDocument(const QString &text)
+void RichTextView::showDocument(const QString &text, const DisplayMap &map)
 {
-    m_feedTimer.stop();
     m_text = text;
+    m_pages.setDocument(m_text, map);
     const qsizetype caret = qBound<qsizetype>(0, qsizetype(m_pendingCaret.value_or(0)),
                                               m_text.size());
-    m_map.reset(m_text, cutNear(m_text, caret - kBeforeCaret, false));
-    setPlainText(m_map.append(cutNear(m_text, qMax(caret, m_map.begin() + kFirstPiece), true)));
     m_pendingCaret.reset();
+    // The caret's paragraph at the top, and only the lines in sight laid
+    // out before the first page shows; the last lines, which fix the scroll
+    // bar's end, right after.
+    m_top = {map.paragraphAt(caret), 0};
+    m_anchor = m_position = -1; // so that the caret counts as moved
+    m_endPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_endPending = false;
+        syncScrollBar();
+    });
+    relayout();
     placeCaret(caret, caret, true);
     emit textReady();
-    if (isLoading())
-        m_feedTimer.start();
-    else
-        emit loaded();
-}
-
-void RichTextView::feedStep()
-{
-    QTextDocument *doc = document();
-    if (m_map.end() < m_text.size()) {
-        const QTextCursor caret = textCursor();
-        QTextCursor tail(doc);
-        tail.movePosition(QTextCursor::End);
-        // A caret at the very end would be pushed along by the new text.
-        const bool caretAtEnd = caret.position() == tail.position()
-                                || caret.anchor() == tail.position();
-        const qsizetype anchor = m_map.toLogical(caret.anchor());
-        const qsizetype position = m_map.toLogical(caret.position());
-        tail.insertText(m_map.append(cutNear(m_text, m_map.end() + kPiece, true)));
-        if (caretAtEnd)
-            placeCaret(anchor, position, false);
-    } else if (m_map.begin() > 0) {
-        // The caret moves along with text inserted before it, so it keeps
-        // its place in the document by itself. Keep the same lines in sight
-        // while text goes in above them.
-        QScrollBar *bar = verticalScrollBar();
-        const QTextBlock top = firstVisibleBlock();
-        const qsizetype topLogical = m_map.toLogical(top.position());
-        const int linesIntoTop = bar->value() - top.firstLineNumber();
-        QTextCursor head(doc);
-        head.movePosition(QTextCursor::Start);
-        head.insertText(m_map.prepend(cutNear(m_text, m_map.begin() - kPiece, false)));
-        const QTextBlock sameTop = doc->findBlock(m_map.toLocal(topLogical));
-        bar->setValue(sameTop.firstLineNumber() + linesIntoTop);
-    }
-    applyPendingCaret();
-    if (!isLoading()) {
-        m_feedTimer.stop();
-        emit loaded();
-    }
-}
-
-void RichTextView::placeCaret(qsizetype logicalAnchor, qsizetype logicalPosition,
-                              bool scrollIntoView)
-{
-    const auto local = [this](qsizetype logical) {
-        return m_map.toLocal(qBound(m_map.begin(), logical, m_map.end()));
-    };
-    QTextCursor cursor(document());
-    cursor.setPosition(local(logicalAnchor));
-    cursor.setPosition(local(logicalPosition), QTextCursor::KeepAnchor);
-    if (scrollIntoView) {
-        const QTextBlock block = cursor.block();
-        const int first = firstVisibleBlock().blockNumber();
-        if (block.blockNumber() < first || block.blockNumber() > first + 200)
-            verticalScrollBar()->setValue(block.firstLineNumber());
-    }
-    setTextCursor(cursor);
-    if (scrollIntoView)
-        ensureCursorVisible();
-}
-
-void RichTextView::applyPendingCaret()
-{
-    if (m_pendingCaret && *m_pendingCaret >= m_map.begin() && *m_pendingCaret <= m_map.end()) {
-        const qint32 caret = *m_pendingCaret;
-        m_pendingCaret.reset();
-        placeCaret(caret, caret, true);
-    }
+    emit loaded();
 }
 
 bool RichTextView::isDecoding() const
@@ -201,14 +84,9 @@ QMetaObject::Connection RichTextView::onTextReady(QObject *context, std::functio
     return connect(this, &RichTextView::textReady, context, std::move(ready));
 }
 
-bool RichTextView::isLoading() const
-{
-    return isDecoding() || m_map.begin() > 0 || m_map.end() < m_text.size();
-}
-
 int RichTextView::localPosition(qsizetype logical) const
 {
-    return isDecoding() ? -1 : m_map.toLocal(logical);
+    return isDecoding() ? -1 : int(qBound<qsizetype>(0, logical, m_text.size()));
 }
 
 qint32 RichTextView::SelStart() const
@@ -217,7 +95,7 @@ qint32 RichTextView::SelStart() const
         return *m_pendingCaret;
     if (isDecoding())
         return 0;
-    return qint32(m_map.toLogical(textCursor().position()));
+    return qint32(m_position);
 }
 
 void RichTextView::setSelStart(qint32 position)
@@ -229,11 +107,25 @@ void RichTextView::setSelStart(qint32 position)
         return;
     }
     const qsizetype caret = qMin<qsizetype>(position, m_text.size());
-    if (caret >= m_map.begin() && caret <= m_map.end()) {
-        m_pendingCaret.reset();
-        placeCaret(caret, caret, true);
-    } else {
-        m_pendingCaret = qint32(caret);
+    m_column = -1;
+    placeCaret(caret, caret, true);
+}
+
+void RichTextView::placeCaret(qsizetype anchor, qsizetype position, bool scrollIntoView)
+{
+    const bool moved = position != m_position;
+    m_anchor = anchor;
+    m_position = position;
+    if (scrollIntoView)
+        ensureVisible(position);
+    viewport()->update();
+    if (!moved)
+        return;
+    emit cursorPositionChanged();
+    // Assistive technology learns of every move, in offsets of the document.
+    if (QAccessible::isActive() && !isDecoding()) {
+        QAccessibleTextCursorEvent event(this, int(position));
+        QAccessible::updateAccessibility(&event);
     }
 }
 
@@ -271,27 +163,145 @@ void RichTextView::scroll(ScrollStep step)
     }
 }
 
-void RichTextView::keyPressEvent(QKeyEvent *event)
+// Scrolling: the top of the view is a screen line of a paragraph; the
+// scroll bar counts screen lines, one per paragraph not laid out yet.
+
+qint64 RichTextView::topLine() const
 {
-    emit KeyDown(event->key(), event->modifiers());
-    // The space bar is fully handled by the KeyDown listener (next page);
-    // passing it on would page a second time, or back with Shift.
-    if (event->key() == Qt::Key_Space) {
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
+    return m_pages.lines().before(m_top.paragraph) + m_top.line;
 }
 
-void RichTextView::paintEvent(QPaintEvent *event)
+qint64 RichTextView::lineAt(qsizetype offset) const
 {
-    QPlainTextEdit::paintEvent(event);
-    // The caret is the reading bookmark: draw it also without focus, when
-    // the text control hides it.
-    if (!hasFocus()) {
-        const QRect r = cursorRect();
-        QPainter painter(viewport());
-        painter.fillRect(QRect(r.left(), r.top(), qMax(2, cursorWidth()), r.height()),
-                         palette().text());
+    const qsizetype p = m_pages.map().paragraphAt(offset);
+    const int line = m_pages.lineOf(p, offset);
+    return m_pages.lines().before(p) + line;
+}
+
+void RichTextView::setTopLine(qint64 line)
+{
+    const auto [paragraph, inside] = m_pages.lines().find(line);
+    m_top = {paragraph, qMin(inside, m_pages.layout(paragraph).lineCount() - 1)};
+    m_top.line = qMax(0, m_top.line);
+    syncScrollBar();
+    viewport()->update();
+}
+
+// Line by line, laying out what it passes, so that a page is a page also
+// over paragraphs never seen before.
+void RichTextView::scrollLines(qint64 delta)
+{
+    Top top = m_top;
+    const qsizetype count = m_pages.map().count();
+    for (; delta > 0; --delta) {
+        if (top.line + 1 < m_pages.layout(top.paragraph).lineCount())
+            ++top.line;
+        else if (top.paragraph + 1 < count)
+            top = {top.paragraph + 1, 0};
     }
+    for (; delta < 0; ++delta) {
+        if (top.line > 0)
+            --top.line;
+        else if (top.paragraph > 0)
+            top = {top.paragraph - 1, qMax(0, m_pages.layout(top.paragraph - 1).lineCount() - 1)};
+    }
+    m_top = top;
+    syncScrollBar();
+    viewport()->update();
+}
+
+void RichTextView::scrollContentsBy(int, int)
+{
+    if (m_syncing)
+        return;
+    const qint64 delta = verticalScrollBar()->value() - topLine();
+    // Near moves line by line; far ones (the bar dragged) straight there.
+    if (qAbs(delta) <= 4LL * m_page)
+        scrollLines(delta);
+    else
+        setTopLine(verticalScrollBar()->value());
+}
+
+// The screen lines that fit wholly in the viewport, from the top.
+int RichTextView::countVisibleLines() const
+{
+    const int height = viewport()->height() - kMargin;
+    int lines = 0;
+    qreal y = 0;
+    for (qsizetype p = m_top.paragraph; p < m_pages.map().count() && y < height; ++p) {
+        const QTextLayout &layout = m_pages.layout(p);
+        for (int i = p == m_top.paragraph ? m_top.line : 0; i < layout.lineCount(); ++i) {
+            y += layout.lineAt(i).height();
+            if (y > height)
+                return qMax(1, lines);
+            ++lines;
+        }
+    }
+    // Past the end: as many more lines as would fit, of the last height.
+    const QTextLayout &last = m_pages.layout(m_pages.map().count() - 1);
+    const qreal lineHeight = qMax<qreal>(1, last.lineAt(last.lineCount() - 1).height());
+    return qMax(1, lines + int((height - y) / lineHeight));
+}
+
+void RichTextView::syncScrollBar()
+{
+    m_syncing = true;
+    QScrollBar *bar = verticalScrollBar();
+    const int page = m_page;
+    const bool nearEnd = m_top.paragraph + 2 * page >= m_pages.map().count();
+    const qint64 total = m_endPending && !nearEnd ? m_pages.lines().total()
+                                                  : m_pages.totalLines(page);
+    const qint64 last = qMax<qint64>(0, total - page);
+    bar->setRange(0, int(qMin<qint64>(last, INT_MAX)));
+    bar->setPageStep(page);
+    bar->setSingleStep(1);
+    if (topLine() > last) {
+        const auto [paragraph, inside] = m_pages.lines().find(last);
+        m_top = {paragraph, inside};
+    }
+    bar->setValue(int(topLine()));
+    m_syncing = false;
+}
+
+void RichTextView::relayout()
+{
+    m_pages.trim();
+    m_pages.setGeometry(font(), viewport()->width() - 2 * kMargin);
+    if (m_top.paragraph >= m_pages.map().count())
+        m_top = Top();
+    m_top.line = qMin(m_top.line, m_pages.layout(m_top.paragraph).lineCount() - 1);
+    m_page = countVisibleLines();
+    syncScrollBar();
+    viewport()->update();
+}
+
+void RichTextView::ensureVisible(qsizetype offset)
+{
+    const qsizetype p = m_pages.map().paragraphAt(offset);
+    const int page = m_page;
+    // Lines between the top and a near caret (in sight, mostly) are counted
+    // exactly; a caret more paragraphs away than two pages hold is far.
+    if (p > m_top.paragraph && p - m_top.paragraph <= 2 * page) {
+        for (qsizetype q = m_top.paragraph; q < p; ++q)
+            m_pages.layout(q);
+    }
+    const qint64 line = lineAt(offset);
+    const qint64 top = topLine();
+    if (line < top)
+        setTopLine(line);
+    else if (line >= top + page)
+        setTopLine(line < top + 2 * page ? line - page + 1 : line);
+}
+
+void RichTextView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void RichTextView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        relayout();
 }

@@ -24,6 +24,8 @@ constexpr qsizetype kDetectBytes = 64 * 1024;
 constexpr qsizetype kMinPart = 4 * 1024 * 1024;
 // How far past a cut point to look for the end of its line.
 constexpr qsizetype kFindLineEnd = 1024 * 1024;
+// Bytes decoded, or characters moved, at a time; then pages go back.
+constexpr qsizetype kSlice = 4 * 1024 * 1024;
 
 struct Bom {
     QByteArrayView bytes;
@@ -78,6 +80,33 @@ void preferHugePages(void *data, qsizetype bytes)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
+// Gives back the whole pages in [data, data + bytes): a mapped file's once
+// decoded (the page cache keeps them, should they be read again), and the
+// result's stretches that hold nothing of it any more, so that the file and
+// its text are never both in memory, nor the text twice.
+void dropPages(const void *data, qsizetype bytes)
+{
+    const auto page = quintptr(4096);
+    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
+}
+
+// Moves n characters down from `from` to `to`, a slice at a time, giving
+// back the source's pages that the move has left behind.
+void moveDown(QChar *to, QChar *from, qsizetype n)
+{
+    if (to == from)
+        return;
+    for (qsizetype at = 0; at < n; at += kSlice) {
+        const qsizetype count = qMin(kSlice, n - at);
+        std::memmove(to + at, from + at, size_t(count) * sizeof(QChar));
+        const QChar *freed = qMax(from + at, to + at + count);
+        dropPages(freed, (from + at + count - freed) * qsizetype(sizeof(QChar)));
+    }
+}
+
 struct Part {
     QByteArrayView bytes;
     qsizetype offset = 0; // into the result
@@ -107,7 +136,7 @@ QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
 // Decodes the parts side by side, each into its own stretch of the
 // result, then closes the gaps. With stopOnError, false at any error.
 bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOnError,
-                   QString &text)
+                   QString &text, bool mapped)
 {
     const auto flags = QStringDecoder::Flag::ConvertInitialBom;
     QStringDecoder sizing(encoding.constData(), flags);
@@ -125,7 +154,14 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     const auto decodePart = [&](Part &part) {
         QStringDecoder decoder(encoding.constData(), flags);
         QChar *begin = out + part.offset;
-        QChar *end = decoder.appendToBuffer(begin, part.bytes);
+        QChar *end = begin;
+        for (qsizetype at = 0; at < part.bytes.size(); at += kSlice) {
+            const QByteArrayView slice = part.bytes.sliced(at,
+                                                           qMin(kSlice, part.bytes.size() - at));
+            end = decoder.appendToBuffer(end, slice);
+            if (mapped)
+                dropPages(slice.data(), slice.size());
+        }
         end = decoder.appendToBuffer(end, QByteArrayView()); // what an unfinished character leaves
         part.error = decoder.hasError();
         part.length = normalize(reinterpret_cast<char16_t *>(begin), end - begin);
@@ -142,7 +178,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
             text.clear();
             return false;
         }
-        std::memmove(out + length, out + part.offset, size_t(part.length) * sizeof(QChar));
+        moveDown(out + length, out + part.offset, part.length);
         length += part.length;
     }
     text.resize(length);
@@ -191,21 +227,30 @@ QByteArray detectLegacyEncoding(QByteArrayView head)
     return decoderName(aliases.value(name, name));
 }
 
-QString decode(QByteArrayView bytes)
+namespace {
+
+QString decodeBytes(QByteArrayView bytes, bool mapped)
 {
     QString text;
     for (const Bom &bom : kBoms) {
         if (bytes.startsWith(bom.bytes)) {
-            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text);
+            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text, mapped);
             return text;
         }
     }
     const QByteArrayView head = bytes.first(qMin(bytes.size(), kDetectBytes));
-    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text))
+    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text, mapped))
         return text;
-    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text))
-        decodeInParts(bytes, "GB18030", false, text);
+    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text, mapped))
+        decodeInParts(bytes, "GB18030", false, text, mapped);
     return text;
+}
+
+} // namespace
+
+QString decode(QByteArrayView bytes)
+{
+    return decodeBytes(bytes, false);
 }
 
 bool decodeFile(const QString &path, QString &text)
@@ -215,7 +260,7 @@ bool decodeFile(const QString &path, QString &text)
         return false;
     if (file.size() > 0) {
         if (const uchar *mapped = file.map(0, file.size())) {
-            text = decode(QByteArrayView(mapped, file.size()));
+            text = decodeBytes(QByteArrayView(mapped, file.size()), true);
             return true;
         }
     }

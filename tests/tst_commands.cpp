@@ -175,7 +175,7 @@ private slots:
         r.w().state.AppSettings.PlayPos = 101;
         const int top = r.w().rtb->verticalScrollBar()->value();
         QList<qint32> carets;
-        connect(r.w().rtb, &QPlainTextEdit::cursorPositionChanged, this, [&] { carets << r.w().rtb->SelStart(); });
+        connect(r.w().rtb, &RichTextView::cursorPositionChanged, this, [&] { carets << r.w().rtb->SelStart(); });
         const std::function<void()> event = [&] {
             if (from != Mode::Turning)
                 r.voice->emitWord(7);

@@ -1,10 +1,11 @@
 // The Qt Core library: settings file, numbers, where the file lives, text
-// decoding, SSML for the speech service, the speech segmenter's word filter
-// and what of the advertisement page is kept.
+// decoding, the view's line counts, SSML for the speech service, the speech
+// segmenter's word filter and what of the advertisement page is kept.
 #include "app/AppSettings.h"
 #include "app/ConfigLocation.h"
 #include "app/NumberText.h"
 #include "platform/AdPageFilter.h"
+#include "platform/LineCounts.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextDecoding.h"
 #include "speech/SpeechSegmenter.h"
@@ -12,6 +13,7 @@
 #include "speech/WordEventFilter.h"
 #include "TestFiles.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -229,6 +231,31 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(TextDecoding::decode(bytes), text);
+    }
+
+    void lineCountsAgreeWithCounting()
+    {
+        // Paragraphs laid out at random, in and across the groups the sums are kept for.
+        for (const qsizetype paragraphs : {1, 63, 64, 65, 1000}) {
+            LineCounts counts;
+            counts.reset(paragraphs);
+            std::vector<int> lines(size_t(paragraphs), 1);
+            QRandomGenerator random{quint32(paragraphs)};
+            for (int i = 0; i < 300; ++i) {
+                const auto p = qsizetype(random.bounded(int(paragraphs)));
+                lines[size_t(p)] = 1 + int(random.bounded(i % 3 ? 5 : 1));
+                counts.set(p, lines[size_t(p)]);
+            }
+            qint64 before = 0;
+            for (qsizetype p = 0; p < paragraphs; ++p) {
+                QCOMPARE(counts.before(p), before);
+                for (int l = 0; l < lines[size_t(p)]; ++l)
+                    QCOMPARE(counts.find(before + l), std::make_pair(p, l));
+                before += lines[size_t(p)];
+            }
+            QCOMPARE(counts.total(), before);
+            QCOMPARE(counts.find(before + 9), std::make_pair(paragraphs - 1, lines.back() - 1)); // past the end: the last line
+        }
     }
 
     void segmentsCoverTheText()

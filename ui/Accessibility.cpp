@@ -4,8 +4,6 @@
 #include "ui/ToolbarControls.h"
 
 #include <QAccessibleWidget>
-#include <QScrollBar>
-#include <QTextBlock>
 
 namespace {
 
@@ -55,7 +53,7 @@ public:
 };
 
 // The document view as text: offsets and the caret are those of the whole
-// document, also while a big file is still being put into the view.
+// document.
 class RichTextViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
 {
 public:
@@ -92,14 +90,16 @@ public:
     void selection(int selectionIndex, int *startOffset, int *endOffset) const override
     {
         *startOffset = *endOffset = 0;
-        const QTextCursor c = view()->textCursor();
-        if (selectionIndex == 0 && c.hasSelection()) {
-            const int begin = view()->SelStart() - (c.position() - c.selectionStart());
-            *startOffset = begin;
-            *endOffset = begin + (c.selectionEnd() - c.selectionStart());
+        const int anchor = int(view()->selectionAnchor()), caret = view()->SelStart();
+        if (selectionIndex == 0 && anchor != caret && !view()->isDecoding()) {
+            *startOffset = qMin(anchor, caret);
+            *endOffset = qMax(anchor, caret);
         }
     }
-    int selectionCount() const override { return view()->textCursor().hasSelection() ? 1 : 0; }
+    int selectionCount() const override
+    {
+        return !view()->isDecoding() && int(view()->selectionAnchor()) != view()->SelStart();
+    }
     void addSelection(int, int) override {}
     void removeSelection(int) override {}
     void setSelection(int, int, int) override {}
@@ -116,19 +116,14 @@ public:
     int characterCount() const override { return int(view()->Text().size()); }
     QRect characterRect(int offset) const override
     {
-        const int local = view()->localPosition(offset);
-        if (local < 0)
+        if (view()->localPosition(offset) < 0)
             return QRect();
-        QTextCursor c(view()->document());
-        c.setPosition(local);
-        const QRect r = view()->cursorRect(c);
+        const QRect r = view()->cursorRect(offset);
         return QRect(view()->viewport()->mapToGlobal(r.topLeft()), r.size());
     }
     int offsetAtPoint(const QPoint &point) const override
     {
-        const QPoint inView = view()->viewport()->mapFromGlobal(point);
-        const QTextCursor c = view()->cursorForPosition(inView);
-        return view()->logicalPosition(c.position());
+        return int(view()->offsetAt(view()->viewport()->mapFromGlobal(point)));
     }
     void scrollToSubstring(int startIndex, int) override
     {

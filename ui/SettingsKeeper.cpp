@@ -21,7 +21,7 @@ SettingsKeeper::SettingsKeeper(frmMain &window, const QString &configPath)
     connect(window.commands, &ToolbarCommands::documentChanged, this,
             [this] { m_startPlace.reset(); });
     // Fresh values for a write from another thread; each caret move is cheap.
-    connect(window.rtb, &QPlainTextEdit::cursorPositionChanged, this,
+    connect(window.rtb, &RichTextView::cursorPositionChanged, this,
             [this] { m_writer->remember(values()); });
 }
 
