@@ -84,6 +84,16 @@ def close_until(window, condition, what):
                 raise
 
 
+def pointer_free():
+    """No window holds the pointer: a click goes where it points."""
+    d = xdisplay.Display()
+    status = d.screen().root.grab_pointer(False, X.ButtonPressMask, X.GrabModeAsync, X.GrabModeAsync,
+                                          X.NONE, X.NONE, X.CurrentTime)
+    d.ungrab_pointer(X.CurrentTime)
+    d.close()
+    return status == X.GrabSuccess
+
+
 def click(x, y, button=1):
     xdotool("mousemove", x, y, "click", button)
 
@@ -194,6 +204,8 @@ class App:
         xdotool("windowfocus", "--sync", dialog, "key", "ctrl+a", "type", "--delay", "5", path)
         xdotool("key", "Return")
         wait_until(lambda: not viewable(dialog), 10, "the dialog to close")
+        # The name's completion list may hold the pointer a moment longer.
+        wait_until(pointer_free, 10, "the dialog's pointer grab to end")
 
     def read_aloud(self, speed=5):
         self.button(6)
