@@ -38,11 +38,14 @@ struct TinyServer : QObject {
             });
         });
     }
-    QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path)); }
+    QUrl url(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path));
+    }
     void page(const QByteArray &path, const QByteArray &body)
     {
-        replies[path] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size())
-                        + "\r\nConnection: close\r\n\r\n" + body;
+        replies[path] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                        + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
     QTcpServer server;
     bool listening = false;
@@ -68,9 +71,14 @@ private slots:
     {
         TinyServer web;
         QVERIFY(web.listening);
-        web.page("/ads/ad.htm", "<html><head><meta charset=\"gbk\"><title>t</title></head><body><b><font color=red>" + gb18030("免费")
-                                    + "</font></b> <a href='offer.htm'>novels</a><a href='javascript:alert(1)'>!</a></body></html>");
-        web.replies["/moved"] = "HTTP/1.1 302 Found\r\nLocation: /ads/ad.htm\r\nContent-Length: 0\r\n\r\n";
+        web.page(
+            "/ads/ad.htm",
+            "<html><head><meta charset=\"gbk\"><title>t</title></head><body><b><font color=red>"
+                + gb18030("免费")
+                + "</font></b> <a href='offer.htm'>novels</a><a "
+                  "href='javascript:alert(1)'>!</a></body></html>");
+        web.replies["/moved"] =
+            "HTTP/1.1 302 Found\r\nLocation: /ads/ad.htm\r\nContent-Length: 0\r\n\r\n";
         FakeShell shell;
         AdPanel panel(shell);
         QVERIFY(navigate(panel, web.url("/moved")));
@@ -87,12 +95,14 @@ private slots:
     void failedFetchesLeaveItEmpty_data()
     {
         QTest::addColumn<QString>("path"); // on the server, or a whole address
+        // clang-format off
         QTest::newRow("bigger than 1 MiB") << "/big";
         QTest::newRow("redirect to a file") << "/tofile";
         QTest::newRow("never answers") << "/silent";
         QTest::newRow("a byte at a time") << "/trickle";
         QTest::newRow("no server") << "http://127.0.0.1:1/ads/talvero_ads.htm";
         QTest::newRow("not the web") << "file:///etc/passwd";
+        // clang-format on
     }
 
     void failedFetchesLeaveItEmpty()
@@ -102,7 +112,8 @@ private slots:
         QVERIFY(web.listening);
         web.page("/ok", "<p>fine</p>");
         web.page("/big", QByteArray(2 * 1024 * 1024, 'x'));
-        web.replies["/tofile"] = "HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\nContent-Length: 0\r\n\r\n";
+        web.replies["/tofile"] =
+            "HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\nContent-Length: 0\r\n\r\n";
         FakeShell shell;
         AdPanel panel(shell);
         panel.setTimeoutMs(400);
@@ -113,14 +124,22 @@ private slots:
 
     void hostilePages()
     {
-        const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY") ? "/nonexistent" : qgetenv("TALVERO_CANARY");
-        const QByteArray page = "<p>pic</p><img src=\"file://" + bait + "/file.txt\"><img src=\"" + bait + "/file.txt\"><img src=\"" + bait + "/fifo\">"
-                                "<link rel=stylesheet href=\"file://" + bait + "/file.txt\"><style>@import url(" + bait + "/file.txt);</style><table background=\""
-                                + bait + "/file.txt\"><tr><td><div style=\"background-image:url(" + bait + "/fifo)\">s</div>";
+        const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY")
+                                    ? "/nonexistent"
+                                    : qgetenv("TALVERO_CANARY");
+        const QByteArray page = "<p>pic</p><img src=\"file://" + bait + "/file.txt\"><img src=\""
+                                + bait + "/file.txt\"><img src=\"" + bait
+                                + "/fifo\">"
+                                  "<link rel=stylesheet href=\"file://"
+                                + bait + "/file.txt\"><style>@import url(" + bait
+                                + "/file.txt);</style><table background=\"" + bait
+                                + "/file.txt\"><tr><td><div style=\"background-image:url(" + bait
+                                + "/fifo)\">s</div>";
         TinyServer web, elsewhere; // the panel must fetch nothing else
         QVERIFY(web.listening);
         QVERIFY(elsewhere.listening);
-        web.page("/ads/talvero_ads.htm", page + "<img src=\"" + elsewhere.url("/x.png").toEncoded() + "\">");
+        web.page("/ads/talvero_ads.htm",
+                 page + "<img src=\"" + elsewhere.url("/x.png").toEncoded() + "\">");
         FakeShell shell;
         AdPanel panel(shell);
         panel.resize(1287, 60);

@@ -22,7 +22,7 @@ using namespace ControlSet;
 namespace {
 
 enum class Mode { Idle, Reading, Turning };
-constexpr int kTrayToggle = 100; // not a button: the tray menu's 语音阅读
+constexpr int kTrayToggle = 100;     // not a button: the tray menu's 语音阅读
 constexpr int kHostMenuToggle = 101; // the same item, in a menu the tray draws
 using Answers = QList<bool>;
 using Choices = QList<qint16>;
@@ -47,8 +47,14 @@ struct Reader : WindowHarness {
         tray.click(NotifyArea::WM_RBUTTONDOWN);
     }
     int border(int index) { return w().img[size_t(index)]->BorderStyle(); }
-    int checked(int index) { return QAccessible::queryAccessibleInterface(w().img[size_t(index)])->state().checked; }
-    Mode mode() { return Mode(int(w().state.ReadingFlag == 1) + 2 * int(w().state.AutoTurnFlag == 1)); }
+    int checked(int index)
+    {
+        return QAccessible::queryAccessibleInterface(w().img[size_t(index)])->state().checked;
+    }
+    Mode mode()
+    {
+        return Mode(int(w().state.ReadingFlag == 1) + 2 * int(w().state.AutoTurnFlag == 1));
+    }
     bool enter(Mode m) // opens the chapter, then the mode
     {
         dialogs.files = {file("a.txt")};
@@ -80,6 +86,7 @@ private slots:
         QTest::addColumn<Choices>("menu");
         QTest::addColumn<Mode>("to");
         using M = Mode;
+        // clang-format off
         QTest::newRow("idle, read, speed") << M::Idle << int(SpeechToggle) << Answers{} << Choices{5} << M::Reading;
         QTest::newRow("idle, turn, interval") << M::Idle << int(AutoTurn) << Answers{} << Choices{2} << M::Turning;
         QTest::newRow("idle, read, dismissed") << M::Idle << int(SpeechToggle) << Answers{} << Choices{} << M::Idle;
@@ -101,6 +108,7 @@ private slots:
         QTest::newRow("reading, host's menu") << M::Reading << kHostMenuToggle << Answers{} << Choices{} << M::Idle;
         QTest::newRow("reading, next page") << M::Reading << int(NextPage) << Answers{} << Choices{} << M::Reading;
         QTest::newRow("turning, font size") << M::Turning << int(FontSize) << Answers{} << Choices{} << M::Turning;
+        // clang-format on
     }
 
     void stateMachine()
@@ -125,7 +133,8 @@ private slots:
         QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
         QCOMPARE(r.tray.menuItems.value(2).checked, to == Mode::Reading); // as the tray draws it
         QCOMPARE(r.w().speech->isSounding(), to == Mode::Reading);
-        QCOMPARE(r.w().settings->checkpoint().isActive(), to != Mode::Idle); // saves while a mode runs
+        QCOMPARE(r.w().settings->checkpoint().isActive(),
+                 to != Mode::Idle); // saves while a mode runs
         // A question only when one mode gives way to the other; "no" ends the
         // command before its menu; the tray asks nothing and keeps the rate.
         QCOMPARE(r.dialogs.asked.size() - questions, answers.size());
@@ -149,6 +158,7 @@ private slots:
         QTest::addColumn<QString>("during");
         QTest::addColumn<bool>("takesEffect"); // the word moves the caret, the tick scrolls
         using M = Mode;
+        // clang-format off
         QTest::newRow("stop reading: pending word stays") << M::Reading << int(SpeechToggle) << Answers{} << "stop" << false;
         QTest::newRow("turning instead: pending word stays") << M::Reading << int(AutoTurn) << Answers{true} << "stop" << false;
         QTest::newRow("tray stop: pending word stays") << M::Reading << kTrayToggle << Answers{} << "stop" << false;
@@ -160,6 +170,7 @@ private slots:
         QTest::newRow("tick in the question scrolls") << M::Turning << int(SpeechToggle) << Answers{false} << "question" << true;
         QTest::newRow("no tick in the speed menu") << M::Turning << int(SpeechToggle) << Answers{true} << "menu" << false;
         QTest::newRow("tick in the tray menu scrolls") << M::Turning << kTrayToggle << Answers{} << "menu" << true;
+        // clang-format on
     }
 
     void nestedEvents()
@@ -175,7 +186,8 @@ private slots:
         r.w().state.AppSettings.PlayPos = 101;
         const int top = r.w().rtb->verticalScrollBar()->value();
         QList<qint32> carets;
-        connect(r.w().rtb, &RichTextView::cursorPositionChanged, this, [&] { carets << r.w().rtb->SelStart(); });
+        connect(r.w().rtb, &RichTextView::cursorPositionChanged, this,
+                [&] { carets << r.w().rtb->SelStart(); });
         const std::function<void()> event = [&] {
             if (from != Mode::Turning)
                 r.voice->emitWord(7);
@@ -192,7 +204,8 @@ private slots:
             r.dialogs.duringWait = [&] { r.dialogs.duringWait = event; };
         r.click(command);
         QCOMPARE(carets.contains(107), takesEffect && from != Mode::Turning);
-        QCOMPARE(r.w().rtb->verticalScrollBar()->value() > top, takesEffect && from == Mode::Turning);
+        QCOMPARE(r.w().rtb->verticalScrollBar()->value() > top,
+                 takesEffect && from == Mode::Turning);
     }
 
     void readingFollowsTheSpokenWord()
@@ -216,7 +229,8 @@ private slots:
         r.voice->emitWord(30);
         r.click(SpeechToggle);
         QCOMPARE(r.voice->spoken.last().text, chapter().mid(17));
-        r.voice->emitWord(qint32(chapter().size()) - 18); // the end of the text is not the end of reading
+        r.voice->emitWord(qint32(chapter().size())
+                          - 18); // the end of the text is not the end of reading
         emit r.voice->EndStream();
         QCOMPARE(r.mode(), Mode::Reading);
         QVERIFY(!r.w().speech->isSounding()); // but of the sound
@@ -238,7 +252,8 @@ private slots:
         r.w().rtb->setSelStart(3);
         r.click(NextPage);
         const int paged = bar->value();
-        QTest::keyClick(r.w().rtb, Qt::Key_Space, Qt::ShiftModifier); // one page on: never back, never two
+        QTest::keyClick(r.w().rtb, Qt::Key_Space,
+                        Qt::ShiftModifier); // one page on: never back, never two
         QVERIFY(paged > 0);
         QCOMPARE(bar->value(), 2 * paged);
         r.click(PreviousPage);
@@ -249,7 +264,7 @@ private slots:
         QMetaObject::invokeMethod(r.w().timScroll, "timeout");
         QCOMPARE(bar->value() - before, 1); // a tick scrolls one line
         QCOMPARE(r.w().rtb->SelStart(), 3); // and leaves the caret
-        r.click(FontSize); // dismissed: nothing
+        r.click(FontSize);                  // dismissed: nothing
         QCOMPARE(r.w().rtb->font().pointSize(), 10);
         r.click(FontSize);
         QCOMPARE(r.w().rtb->font().pointSize(), 24);
@@ -262,7 +277,8 @@ private slots:
         QVERIFY(r.enter(Mode::Turning));
         r.click(OpenFile); // cancelled: nothing changes
         QCOMPARE(r.mode(), Mode::Turning);
-        r.dialogs.files = {r.file("missing.txt")}; // unreadable: the old text stays, the rest goes on
+        r.dialogs.files = {
+            r.file("missing.txt")}; // unreadable: the old text stays, the rest goes on
         r.click(OpenFile);
         QCOMPARE(r.w().rtb->Text(), chapter());
         QCOMPARE(r.w().labCaption->text(), r.file("missing.txt"));
@@ -273,14 +289,17 @@ private slots:
         QVERIFY(r.w().rtb->Text().isEmpty());
         QCOMPARE(r.w().state.AppSettings.ReadFileName, r.file("a.txt"));
         QTest::mouseClick(r.w().labCaption, Qt::LeftButton);
-        QVERIFY(r.shell.opened.value(0).path().endsWith("/speechSDK/SDK/5.1/WXP/EN-US/speechsdk51LangPack.exe"));
+        QVERIFY(r.shell.opened.value(0).path().endsWith(
+            "/speechSDK/SDK/5.1/WXP/EN-US/speechsdk51LangPack.exe"));
         // A drop opens its first file, only on the open button; web
         // addresses alone are refused there.
         QVERIFY(writeFile(r.file("b.txt"), "second"));
         QMimeData files, web;
         files.setUrls({QUrl::fromLocalFile(r.file("b.txt")), QUrl::fromLocalFile(r.file("a.txt"))});
         web.setUrls({QUrl("https://x.org/a.txt")});
-        for (auto [target, data, accepted] : {std::tuple(CloseFile, &files, false), {OpenFile, &web, false}, {OpenFile, &files, true}}) {
+        for (auto [target, data, accepted] : {std::tuple(CloseFile, &files, false),
+                                              {OpenFile, &web, false},
+                                              {OpenFile, &files, true}}) {
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
             QCoreApplication::sendEvent(r.w().img[size_t(target)], &enter);
             QCOMPARE(enter.isAccepted(), accepted);
@@ -325,12 +344,14 @@ private slots:
         QTest::addColumn<int>("message");
         QTest::addColumn<qint16>("item");
         QTest::addColumn<bool>("shownAfter");
+        // clang-format off
         QTest::newRow("double click alone") << false << NotifyArea::WM_LBUTTONDBLCLK << qint16(0) << false;
         QTest::newRow("middle button") << true << NotifyArea::WM_MBUTTONUP << qint16(0) << true;
         QTest::newRow("menu: show") << false << NotifyArea::WM_RBUTTONDOWN << qint16(ShowWindow) << true;
         QTest::newRow("menu: show when shown") << true << NotifyArea::WM_RBUTTONDOWN << qint16(ShowWindow) << true;
         QTest::newRow("menu: hide") << true << NotifyArea::WM_RBUTTONDOWN << qint16(HideWindow) << false;
         QTest::newRow("menu dismissed") << true << NotifyArea::WM_RBUTTONDOWN << qint16(0) << true;
+        // clang-format on
     }
 
     void trayMessages()

@@ -1,6 +1,7 @@
 // The Qt Core library: settings file, numbers, where the file lives, text
 // decoding, the view's line counts, SSML for the speech service, the speech
 // segmenter's word filter and what of the advertisement page is kept.
+#include "TestFiles.h"
 #include "app/AppSettings.h"
 #include "app/ConfigLocation.h"
 #include "app/NumberText.h"
@@ -11,7 +12,6 @@
 #include "speech/SpeechSegmenter.h"
 #include "speech/SsmlText.h"
 #include "speech/WordEventFilter.h"
-#include "TestFiles.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -19,7 +19,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-
 
 class TestCore : public QObject
 {
@@ -31,6 +30,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("bits");
         QTest::addColumn<qint64>("expected"); // 4: the field kept its value
+        // clang-format off
         for (auto [text, bits, expected] : {std::tuple("12", 16, 12LL), {"  12 \t", 16, 12}, {"+7", 16, 7},
                                             {"-3", 16, -3}, {"12.5", 16, 12}, {"13.5", 16, 14}, {"12.51", 16, 13},
                                             {"-2.5", 16, -2}, {"-3.5", 16, -4}, {".7", 16, 1}, {"abc", 16, 4},
@@ -39,6 +39,7 @@ private slots:
                                             {"99999999999999999999", 16, 4}, {"2147483647", 32, 2147483647},
                                             {"2147483648", 32, 4}})
             QTest::addRow("%d bits: '%s'", bits, text) << QString(text) << bits << qint64(expected);
+        // clang-format on
     }
 
     void numbers()
@@ -57,8 +58,11 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected"); // "d": the default
-        const QByteArray mixed = "; c\r\n[Other]\r\nReadFileName=wrong\r\n  [SYSTEM]  \r\nREADFILENAME =  /a b.txt \t\r\n"
-                                 "Empty=\r\nFontSizes=12\r\nfontsizes=99\r\n[system]\r\nLate=second\r\n";
+        const QByteArray mixed =
+            "; c\r\n[Other]\r\nReadFileName=wrong\r\n  [SYSTEM]  \r\nREADFILENAME =  /a b.txt "
+            "\t\r\n"
+            "Empty=\r\nFontSizes=12\r\nfontsizes=99\r\n[system]\r\nLate=second\r\n";
+        // clang-format off
         QTest::newRow("any case") << mixed << "readfilename" << "/a b.txt";
         QTest::newRow("empty is not the default") << mixed << "Empty" << "";
         QTest::newRow("first duplicate wins") << mixed << "FontSizes" << "12";
@@ -75,6 +79,7 @@ private slots:
         QTest::newRow("cut at 4096 bytes") << QByteArray("[system]\nk=" + QByteArray(5000, 'a')) << "k" << QString(4096, u'a');
         QTest::newRow("never half a character") << gb18030("[system]\nk=" + QString(2049, u'中')) << "k" << QString(2048, u'中');
         QTest::newRow("blanks go before the cut") << "[system]\nk=   " + QByteArray(4096, 'b') + "   \n" << "k" << QString(4096, u'b');
+        // clang-format on
     }
 
     void lookup()
@@ -91,6 +96,7 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
         const QByteArray kept = "; keep\r\n[other]\r\nk=5\r\n\r\n[System]\r\nk = old\r\nX=1\r\n";
+        // clang-format off
         QTest::newRow("in place, all else kept") << kept << "/新.txt" << QByteArray(kept).replace("k = old", "k=" + gb18030("/新.txt"));
         QTest::newRow("at the end of its section") << QByteArray("[system]\nA=1\n\n[o]\nk=v\n") << "7" << QByteArray("[system]\nA=1\nk=7\n\n[o]\nk=v\n");
         QTest::newRow("a new section") << QByteArray("[other]\nk=v") << "0" << QByteArray("[other]\nk=v\n[system]\nk=0\n");
@@ -100,6 +106,7 @@ private slots:
         QTest::newRow("an edit keeps the encoding") << QByteArray("[system]\nk=\xB4\xCB\nz=\xE4\xB8\xAD\n") << "1"
                                                     << QByteArray("[system]\nk=1\nz=\xE4\xB8\xAD\n") + gb18030("; 编码: GB18030\n");
         QTest::newRow("a line break adds no line") << QByteArray("[system]\nk=1\n") << "a\nPlayPos=9" << QByteArray("[system]\nk=a PlayPos=9\n");
+        // clang-format on
     }
 
     void write()
@@ -115,31 +122,40 @@ private slots:
         QTemporaryDir dir;
         AppSettingsRecord s{dir.filePath("config.ini"), {}, 0, 0, 0, 0, 0};
         modMain::LoadSettings(s);
-        QCOMPARE(std::tuple(s.ReadFileName, s.PlayPos, s.PlayRate, s.AutoRate, s.FontSizes, s.curLanguage),
+        QCOMPARE(std::tuple(s.ReadFileName, s.PlayPos, s.PlayRate, s.AutoRate, s.FontSizes,
+                            s.curLanguage),
                  std::tuple(QString(), 1, qint16(7), qint16(3), qint16(10), qint16(0)));
-        QVERIFY(writeFile(s.ConfigPath, gb18030("[SYSTEM]\r\nReAdFiLeNaMe=/书/a.txt\r\nPlayRate=\r\nAutoRate=32768\r\n"
-                                           "FontSizes= 13.5 \r\nPlayPos=-4\r\n")));
+        QVERIFY(writeFile(
+            s.ConfigPath,
+            gb18030("[SYSTEM]\r\nReAdFiLeNaMe=/书/a.txt\r\nPlayRate=\r\nAutoRate=32768\r\n"
+                    "FontSizes= 13.5 \r\nPlayPos=-4\r\n")));
         modMain::LoadSettings(s = AppSettingsRecord{s.ConfigPath, {}, 0, 0, 0, 0, 0});
-        QCOMPARE(std::tuple(s.ReadFileName, s.PlayPos, s.PlayRate, s.AutoRate, s.FontSizes, s.curLanguage),
+        QCOMPARE(std::tuple(s.ReadFileName, s.PlayPos, s.PlayRate, s.AutoRate, s.FontSizes,
+                            s.curLanguage),
                  std::tuple(QString("/书/a.txt"), -4, qint16(0), qint16(0), qint16(14), qint16(0)));
         // A new file: six keys in their order; then updated where they stand.
         const QString path = dir.filePath("config.ini");
         QVERIFY(QFile::remove(path));
         QVERIFY(modMain::WriteSetup(path, {"/小说/三体.txt", 1234, 5, 10, 30, -1}));
-        QCOMPARE(readFile(path), gb18030("[system]\nReadFileName=/小说/三体.txt\nPlayPos=1234\nPlayRate=5\nAutoRate=10\n"
-                                    "FontSizes=30\ncurLanguage=-1\n"));
+        QCOMPARE(
+            readFile(path),
+            gb18030("[system]\nReadFileName=/小说/三体.txt\nPlayPos=1234\nPlayRate=5\nAutoRate=10\n"
+                    "FontSizes=30\ncurLanguage=-1\n"));
         QVERIFY(writeFile(path, "# mine\r\n[system]\r\nfontsizes=12\r\nExtra=1\r\n"));
         QVERIFY(modMain::WriteSetup(path, {"", 0, 5, 10, 30, -1}));
-        QCOMPARE(readFile(path), QByteArray("# mine\r\n[system]\r\nFontSizes=30\r\nExtra=1\r\nReadFileName=\r\n"
-                                            "PlayPos=0\r\nPlayRate=5\r\nAutoRate=10\r\ncurLanguage=-1\r\n"));
+        QCOMPARE(readFile(path),
+                 QByteArray("# mine\r\n[system]\r\nFontSizes=30\r\nExtra=1\r\nReadFileName=\r\n"
+                            "PlayPos=0\r\nPlayRate=5\r\nAutoRate=10\r\ncurLanguage=-1\r\n"));
     }
 
     void failedWriteLeavesTheFile_data()
     {
         QTest::addColumn<QString>("how");
+        // clang-format off
         QTest::newRow("disk full") << "full";
         QTest::newRow("folder gone") << "gone";
         QTest::newRow("not a file") << "folder";
+        // clang-format on
     }
 
     void failedWriteLeavesTheFile()
@@ -156,12 +172,14 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN);
         if (how == "full")
             setrlimit(RLIMIT_FSIZE, &small);
-        const bool written = modMain::WriteSetup(path, {"/小说/很长的名字.txt", 123456, 5, 10, 30, 2});
+        const bool written = modMain::WriteSetup(path,
+                                                 {"/小说/很长的名字.txt", 123456, 5, 10, 30, 2});
         setrlimit(RLIMIT_FSIZE, &saved);
         QVERIFY(!written);
         QCOMPARE(readFile(path), before);
         // And no temporary file left behind.
-        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), how == "full" ? 1 : 0);
+        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(),
+                 how == "full" ? 1 : 0);
     }
 
     void hugeFileCostsOnlyItsFirstMiB()
@@ -169,10 +187,12 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("config.ini");
         const QByteArray tail = "\n[system]\nFontSizes=20\n" + QByteArray(512 * 1024, 'z');
-        const QByteArray head = "[system]\nPlayRate=5\n" + QByteArray(Profile::kMaxReadBytes - 30, 'x');
+        const QByteArray head = "[system]\nPlayRate=5\n"
+                                + QByteArray(Profile::kMaxReadBytes - 30, 'x');
         QVERIFY(writeFile(path, head + tail));
         QCOMPARE(Profile::GetPrivateProfileString("system", "PlayRate", "7", path), QString("5"));
-        QCOMPARE(Profile::GetPrivateProfileString("system", "FontSizes", "10", path), QString("10"));
+        QCOMPARE(Profile::GetPrivateProfileString("system", "FontSizes", "10", path),
+                 QString("10"));
         QVERIFY(Profile::WritePrivateProfileString("system", "PlayRate", "6", path));
         QCOMPARE(readFile(path), QByteArray(head).replace("PlayRate=5", "PlayRate=6") + tail);
     }
@@ -181,11 +201,13 @@ private slots:
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("expected");
+        // clang-format off
         QTest::newRow("writable program folder") << "" << "bin/config.ini";
         QTest::newRow("a drive's root") << "slash" << "bin//config.ini";
         QTest::newRow("missing folder") << "missing" << "user/config.ini";
         QTest::newRow("installed, no file") << "installed" << "user/config.ini";
         QTest::newRow("installed, file there") << "installed+file" << "bin/config.ini";
+        // clang-format on
     }
 
     void configLocation()
@@ -194,9 +216,13 @@ private slots:
         QFETCH(QString, expected);
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath("bin")));
-        QVERIFY(!setup.startsWith("installed") || writeFile(dir.filePath("share/applications/" TALVERO_APP_ID ".desktop"), "x"));
-        QVERIFY(!setup.endsWith("+file") || writeFile(dir.filePath("bin/config.ini"), "[system]\n"));
-        const QString program = dir.filePath(setup == "missing" ? "none" : setup == "slash" ? "bin/" : "bin");
+        QVERIFY(!setup.startsWith("installed")
+                || writeFile(dir.filePath("share/applications/" TALVERO_APP_ID ".desktop"), "x"));
+        QVERIFY(!setup.endsWith("+file")
+                || writeFile(dir.filePath("bin/config.ini"), "[system]\n"));
+        const QString program = dir.filePath(setup == "missing" ? "none"
+                                             : setup == "slash" ? "bin/"
+                                                                : "bin");
         QCOMPARE(chooseConfigPath(program, dir.filePath("user")), dir.filePath(expected));
     }
 
@@ -204,11 +230,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        const QString zh = QStringLiteral("第一回 宴桃园豪杰三结义\n话说天下大势，分久必合。\n").repeated(20);
-        const QString tw = QStringLiteral("第一回 宴桃園豪傑三結義\n話說天下大勢，分久必合。周末七國分爭。\n").repeated(20);
-        const QString ja = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたか見当がつかぬ。\n").repeated(20);
-        const QString ko = QStringLiteral("대한민국은 민주공화국이다. 모든 권력은 국민으로부터 나온다.\n").repeated(20);
-        const QString fr = QStringLiteral("Il était une fois une forêt où vivaient des élèves.\n").repeated(20);
+        const QString zh =
+            QStringLiteral("第一回 宴桃园豪杰三结义\n话说天下大势，分久必合。\n").repeated(20);
+        const QString tw = QStringLiteral(
+                               "第一回 宴桃園豪傑三結義\n話說天下大勢，分久必合。周末七國分爭。\n")
+                               .repeated(20);
+        const QString ja = QStringLiteral(
+                               "吾輩は猫である。名前はまだ無い。どこで生れたか見当がつかぬ。\n")
+                               .repeated(20);
+        const QString ko = QStringLiteral(
+                               "대한민국은 민주공화국이다. 모든 권력은 국민으로부터 나온다.\n")
+                               .repeated(20);
+        const QString fr =
+            QStringLiteral("Il était une fois une forêt où vivaient des élèves.\n").repeated(20);
+        // clang-format off
         QTest::newRow("GB18030") << encoded("GB18030", zh) << zh;
         QTest::newRow("UTF-8") << encoded("UTF-8", zh) << zh;
         QTest::newRow("UTF-8 mark") << "\xEF\xBB\xBF" + encoded("UTF-8", zh) << zh;
@@ -224,6 +259,7 @@ private slots:
         QTest::newRow("parts meet at a CRLF") << (QByteArray(6 << 20, 'x') + "\r\n").repeated(2)
                                               << (QString(6 << 20, u'x') + u'\n').repeated(2);
         QTest::newRow("GB18030 in parts") << encoded("GB18030", zh.repeated(10000)) << zh.repeated(10000);
+        // clang-format on
     }
 
     void decoding()
@@ -254,14 +290,17 @@ private slots:
                 before += lines[size_t(p)];
             }
             QCOMPARE(counts.total(), before);
-            QCOMPARE(counts.find(before + 9), std::make_pair(paragraphs - 1, lines.back() - 1)); // past the end: the last line
+            QCOMPARE(
+                counts.find(before + 9),
+                std::make_pair(paragraphs - 1, lines.back() - 1)); // past the end: the last line
         }
     }
 
     void segmentsCoverTheText()
     {
-        const QString text = QStringLiteral("第一句。第二句！“引号里。”\n\n圆周率是3.14，不是三。English, too. 😀𠀀")
-                             + QString(250, u'汉') + u'，' + QString(900, u'x');
+        const QString text =
+            QStringLiteral("第一句。第二句！“引号里。”\n\n圆周率是3.14，不是三。English, too. 😀𠀀")
+            + QString(250, u'汉') + u'，' + QString(900, u'x');
         SpeechSegmenter segmenter(text, 0);
         QStringList pieces;
         while (auto s = segmenter.next()) {
@@ -273,7 +312,8 @@ private slots:
             QVERIFY(std::count_if(text.begin() + s->begin, text.begin() + s->end,
                                   [](QChar c) { return c.script() == QChar::Script_Han; })
                     <= SpeechSegmenter::kMaxRun);
-            QCOMPARE(qsizetype(s->codePointOffsets.size()) - 1, QString::fromUtf8(s->utf8).toUcs4().size());
+            QCOMPARE(qsizetype(s->codePointOffsets.size()) - 1,
+                     QString::fromUtf8(s->utf8).toUcs4().size());
             pieces << text.mid(s->begin, s->end - s->begin);
         }
         QCOMPARE(pieces.join(""), text);
@@ -286,10 +326,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("begin"); // the piece is text[begin:], marks count from 1
         QTest::addColumn<QByteArray>("ssml");
+        // clang-format off
         QTest::newRow("Han, words, numbers") << "x天下 ab1 c" << 1 << QByteArray(R"(<mark name="0"/>天<mark name="1"/>下 <mark name="3"/>ab1 <mark name="7"/>c)");
         QTest::newRow("markup is text") << "x<speak a='1'>&" << 1 << QByteArray(R"(&lt;<mark name="1"/>speak <mark name="7"/>a=&apos;<mark name="10"/>1&apos;&gt;&amp;)");
         QTest::newRow("no XML for controls, halves") << QString("xa") + QChar(0xD800) + "b￾" << 1 << QByteArray(R"(<mark name="0"/>a   <mark name="4"/>b )");
         QTest::newRow("a pair is one character") << "x😀𠀀y" << 1 << QByteArray(R"(😀<mark name="2"/>𠀀<mark name="4"/>y)");
+        // clang-format on
     }
 
     void ssml()
@@ -298,7 +340,8 @@ private slots:
         QFETCH(int, begin);
         QFETCH(QByteArray, ssml);
         QCOMPARE(SsmlText::forPiece(text, begin, text.size(), 1), "<speak>" + ssml + "</speak>");
-        for (auto [name, offset] : {std::pair("12", 12), {"-3", -1}, {"3x", -1}, {"", -1}, {nullptr, -1}})
+        for (auto [name, offset] :
+             {std::pair("12", 12), {"-3", -1}, {"3x", -1}, {"", -1}, {nullptr, -1}})
             QCOMPARE(SsmlText::markOffset(name), offset);
     }
 
@@ -306,7 +349,9 @@ private slots:
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("kept");
-        const QString tr8 = QString("<tr><td>r</td></tr>").repeated(8), td8 = QString("<td>c</td>").repeated(8);
+        const QString tr8 = QString("<tr><td>r</td></tr>").repeated(8),
+                      td8 = QString("<td>c</td>").repeated(8);
+        // clang-format off
         QTest::newRow("text, colours, web links") << "<html><head><title>t</title></head><body><b><font color=red>免费</font></b> <a href='offer.htm'>novels</a><a href='javascript:alert(1)'>!</a>"
                                                   << "<b><font color=\"red\">免费</font></b> <a href=\"http://ads.example/ads/offer.htm\">novels</a>!";
         QTest::newRow("every entity decoded") << "&hellip;&nbsp;&eacute;&#x1F600;&lt;b&gt;&amp;amp;&bogus;" << "<p>…\u00a0é😀&lt;b&gt;&amp;amp;&amp;bogus;</p>";
@@ -322,13 +367,15 @@ private slots:
         QTest::newRow("past 256 levels nothing") << "a" + QString("<i>").repeated(300) + "b" << "<p>a" + QString("<i>").repeated(21) + QString("</i>").repeated(21) + "</p>";
         QTest::newRow("4096 characters") << QString(5000, 'x') << "<p>" + QString(AdPageFilter::kMaxText, 'x') + "</p>";
         QTest::newRow("U+0000") << QString("a") + QChar(0) + "b" << "<p>ab</p>";
+        // clang-format on
     }
 
     void adPageKeeps()
     {
         QFETCH(QString, page);
         QFETCH(QString, kept);
-        QCOMPARE(AdPageFilter::reduce(page, QUrl("http://ads.example/ads/a.htm")), "<html><body>" + kept + "</body></html>");
+        QCOMPARE(AdPageFilter::reduce(page, QUrl("http://ads.example/ads/a.htm")),
+                 "<html><body>" + kept + "</body></html>");
     }
 
     void wordEventSlips_data()
@@ -336,6 +383,7 @@ private slots:
         // Events for "ab  cd😀ef gh": position (1-based code point) and length.
         QTest::addColumn<QList<int>>("events");
         QTest::addColumn<QList<int>>("words"); // accepted offsets
+        // clang-format off
         QTest::newRow("position 0 dropped") << QList<int>{0, 2, 1, 2} << QList<int>{0};
         QTest::newRow("repeat dropped") << QList<int>{1, 2, 1, 2} << QList<int>{0};
         QTest::newRow("reported at the blanks") << QList<int>{1, 2, 3, 2} << QList<int>{0, 4};
@@ -343,6 +391,7 @@ private slots:
         QTest::newRow("any step back") << QList<int>{7, 2, 2, 3} << QList<int>{6};
         QTest::newRow("after an emoji") << QList<int>{8, 2} << QList<int>{8};
         QTest::newRow("beyond the piece") << QList<int>{99, 1} << QList<int>{};
+        // clang-format on
     }
 
     void wordEventSlips()
@@ -360,7 +409,6 @@ private slots:
         QCOMPARE(accepted, words);
     }
 };
-
 
 QTEST_GUILESS_MAIN(TestCore)
 #include "tst_core.moc"

@@ -20,7 +20,8 @@ private slots:
         const QString path = dir.filePath("config.ini");
         SettingsWriter writer(path);
         modMain::SetupValues values{"/书.txt", 9, 7, 3, 10, 0};
-        ReadingCheckpoint checkpoint(writer, [&] { return values; }, std::chrono::hours(1));
+        ReadingCheckpoint checkpoint(
+            writer, [&] { return values; }, std::chrono::hours(1));
         const auto saved = [&](qint32 caret) {
             values.caret = caret;
             checkpoint.tick();

@@ -52,8 +52,10 @@ private slots:
         QTest::addColumn<QString>("voiceId");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("from");
+        // clang-format off
         QTest::newRow("Chinese, from the middle") << "" << QStringLiteral("　　天下大势，分久必合。\n\n合久必分！😀周末七国分争，并入于秦。") << 2;
         QTest::newRow("English with blanks") << "gmw/en" << QStringLiteral("Hello world,  this is a test.  Of reading aloud.") << 0;
+        // clang-format on
     }
 
     void wordsComeInOrderOnWordStarts()
@@ -87,14 +89,16 @@ private slots:
         SampleCount samples;
         voice->engine()->setProbe(&samples);
         QSignalSpy words(voice.get(), &Voice::Word);
-        voice->Speak(QStringLiteral("天下大势，分久必合，合久必分。").repeated(200), Voice::SVSFlagsAsync);
+        voice->Speak(QStringLiteral("天下大势，分久必合，合久必分。").repeated(200),
+                     Voice::SVSFlagsAsync);
         QTRY_VERIFY_WITH_TIMEOUT(words.size() >= 2, 10000);
         voice->Speak(QString(), Voice::SVSFPurgeBeforeSpeak);
         words.clear();
         const qint64 atStop = samples.total;
         QTest::qWait(300);
         QVERIFY(words.isEmpty());
-        QVERIFY2(samples.total <= atStop + voice->engine()->sampleRate() / 10, "synthesis of the old text stops");
+        QVERIFY2(samples.total <= atStop + voice->engine()->sampleRate() / 10,
+                 "synthesis of the old text stops");
         // A higher rate says the same text in fewer samples.
         const QString text = QStringLiteral("一二三四五六七八九十。");
         voice->setRate(0);

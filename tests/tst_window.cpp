@@ -27,7 +27,9 @@ QString novel(int paragraphs)
 {
     QString text;
     for (int i = 0; i < paragraphs; ++i)
-        text += QStringLiteral("第%1回 话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n").arg(i);
+        text += QStringLiteral(
+                    "第%1回 话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n")
+                    .arg(i);
     return text;
 }
 
@@ -48,7 +50,8 @@ QString fromParagraphs(const QString &text, const DisplayMap &map)
 {
     QString out;
     for (qsizetype p = 0; p < map.count(); ++p)
-        out += text.mid(map.start(p), map.end(p) - map.start(p)) + (p + 1 < map.count() && map.end(p) < map.start(p + 1) ? "\n" : "");
+        out += text.mid(map.start(p), map.end(p) - map.start(p))
+               + (p + 1 < map.count() && map.end(p) < map.start(p + 1) ? "\n" : "");
     return out;
 }
 
@@ -65,6 +68,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("checked"); // position of the check mark, -1 none
         using namespace PopupMenuItems;
+        // clang-format off
         QTest::newRow("speed 7") << readSpeed(7) << 10 << 6;
         QTest::newRow("speed 0") << readSpeed(0) << 10 << -1;
         QTest::newRow("speed 11") << readSpeed(11) << 10 << -1;
@@ -73,6 +77,7 @@ private slots:
         QTest::newRow("font 36") << fontSize(36) << 21 << -1;
         QTest::newRow("tray, reading") << tray(1) << 4 << 2;
         QTest::newRow("tray, idle") << tray(0) << 4 << -1;
+        // clang-format on
     }
 
     void menuItems()
@@ -105,7 +110,7 @@ private slots:
         QVERIFY(w.labCaption->showsDownloadLink());
         QVERIFY(h.tray.shown);
         QCOMPARE(h.voice->spoken.size(), 1); // silenced once at load
-        w.cmbLanguage->setCurrentIndex(2); // each 中文男声 picks its own voice
+        w.cmbLanguage->setCurrentIndex(2);   // each 中文男声 picks its own voice
         QCOMPARE(h.voice->voice().description, QString("cHiNeSe dialect"));
         QCOMPARE(w.state.AppSettings.curLanguage, qint16(2));
     }
@@ -117,12 +122,14 @@ private slots:
         QTest::addColumn<int>("caret");
         QTest::addColumn<int>("listIndex");
         QTest::addColumn<QString>("written"); // after an exit at once
+        // clang-format off
         QTest::newRow("document, caret, voice") << "ReadFileName=%1\nPlayPos=4\nPlayRate=3\nFontSizes=20\ncurLanguage=1\n" << true << 4 << 1 << "PlayPos=4\nPlayRate=3\nAutoRate=3\nFontSizes=20\ncurLanguage=1\n";
         QTest::newRow("no PlayPos: after the first character") << "ReadFileName=%1\n" << true << 1 << 0 << "PlayPos=1\n";
         QTest::newRow("document gone: its place kept") << "ReadFileName=%1\nPlayPos=4\n" << false << 0 << 0 << "ReadFileName=%1\nPlayPos=4\n";
         QTest::newRow("a folder: its place kept") << "ReadFileName=%2\nPlayPos=9\n" << false << 0 << 0 << "ReadFileName=%2\nPlayPos=9\n";
         QTest::newRow("voice beyond the list: none, -1") << "curLanguage=5\n" << false << 0 << -1 << "curLanguage=-1\n";
         QTest::newRow("no voice chosen") << "curLanguage=-1\n" << false << 0 << -1 << "curLanguage=-1\n";
+        // clang-format on
     }
 
     void savedSettingsAreApplied()
@@ -133,9 +140,12 @@ private slots:
         QFETCH(int, listIndex);
         QFETCH(QString, written);
         WindowHarness h;
-        const QString doc = h.file("小说.txt"), text = QStringLiteral("第一章\n天下大势，分久必合。\n");
+        const QString doc = h.file("小说.txt"),
+                      text = QStringLiteral("第一章\n天下大势，分久必合。\n");
         QVERIFY(!withDocument || writeFile(doc, gb18030(text)));
-        const auto fill = [&](QString s) { return s.replace("%1", doc).replace("%2", h.dir.path()); };
+        const auto fill = [&](QString s) {
+            return s.replace("%1", doc).replace("%2", h.dir.path());
+        };
         QVERIFY(writeFile(h.configPath(), gb18030("[system]\n" + fill(settings))));
         QVERIFY(h.start());
         QVERIFY(decoded(*h.w().rtb));
@@ -143,11 +153,13 @@ private slots:
         QCOMPARE(h.w().rtb->SelStart(), caret);
         QCOMPARE(h.w().labCaption->text(), withDocument ? doc : CaptionLabel::kDownloadCaption);
         QCOMPARE(h.w().cmbLanguage->currentIndex(), listIndex);
-        QCOMPARE(h.voice->voice().description, QString(listIndex == 1 ? "English" : "Chinese (Mandarin)"));
+        QCOMPARE(h.voice->voice().description,
+                 QString(listIndex == 1 ? "English" : "Chinese (Mandarin)"));
         QVERIFY(h.w().SetSetup());
         for (const QString &line : fill(written).split('\n', Qt::SkipEmptyParts))
             QVERIFY2(readFile(h.configPath()).contains(gb18030(line + '\n')), qPrintable(line));
-        h.w().commands->img_Click(ControlSet::CloseFile); // the user's choice: the view's caret again
+        h.w().commands->img_Click(
+            ControlSet::CloseFile); // the user's choice: the view's caret again
         QVERIFY(h.w().SetSetup());
         QVERIFY(readFile(h.configPath()).contains("\nPlayPos=0\n"));
     }
@@ -157,7 +169,8 @@ private slots:
         WindowHarness h;
         QVERIFY(h.start());
         frmMain &w = h.w();
-        const QRect list = w.cmbLanguage->geometry(), banner = w.webads->geometry(), view = w.rtb->geometry();
+        const QRect list = w.cmbLanguage->geometry(), banner = w.webads->geometry(),
+                    view = w.rtb->geometry();
         const int label = w.labCaption->width();
         QCOMPARE(view.size(), w.size() - QSize(0, 90));
         w.resize(w.width() + 100, w.height() + 100);
@@ -177,7 +190,8 @@ private slots:
         Shown view;
         view.setText(text);
         QCOMPARE(fromParagraphs(view.Text(), DisplayMap(view.Text())), text);
-        QAccessibleTextInterface *a11y = QAccessible::queryAccessibleInterface(&view)->textInterface();
+        QAccessibleTextInterface *a11y =
+            QAccessible::queryAccessibleInterface(&view)->textInterface();
         for (qint32 i = 0; i <= text.size(); ++i) {
             if (i < text.size() && text[i].isLowSurrogate())
                 continue; // never inside a pair
@@ -224,7 +238,8 @@ private slots:
         // 5.6 million characters; in the middle a line of 1 MiB, a pair in it
         // across a place where the display breaks it (every kChunk characters).
         const QString head = novel(60000);
-        const QString line = QString(DisplayMap::kChunk * 200 - 1, u'文') + "😀" + QString(512 * 1024, u'w') + '\n';
+        const QString line = QString(DisplayMap::kChunk * 200 - 1, u'文') + "😀"
+                             + QString(512 * 1024, u'w') + '\n';
         const QString text = head + line + novel(60000);
         QVERIFY(writeFile(dir.filePath("n.txt"), gb18030(text)));
         Shown view;
@@ -237,7 +252,8 @@ private slots:
         QVERIFY(!view.isLoading());
         QCOMPARE(loaded.count(), 1);
         // Assistive technology sees the whole text and the caret.
-        QAccessibleTextInterface *a11y = QAccessible::queryAccessibleInterface(&view)->textInterface();
+        QAccessibleTextInterface *a11y =
+            QAccessible::queryAccessibleInterface(&view)->textInterface();
         QCOMPARE(a11y->characterCount(), int(text.size()));
         QCOMPARE(a11y->cursorPosition(), deep);
         QCOMPARE(a11y->text(deep, deep + 4), text.mid(deep, 4));
@@ -251,8 +267,10 @@ private slots:
         QVERIFY2(longest <= DisplayMap::kChunk + 1, "short paragraphs");
         QCOMPARE(halves, 0); // no pair broken
         // The caret anywhere, in sight where it is drawn.
-        const qint32 lineAt = qint32(text.indexOf(line)), pairAt = qint32(text.indexOf(QStringLiteral("😀")));
-        for (qint32 at : {deep, 10, lineAt, pairAt, pairAt + 2, pairAt + 2049, qint32(text.size() - 2)}) {
+        const qint32 lineAt = qint32(text.indexOf(line)),
+                     pairAt = qint32(text.indexOf(QStringLiteral("😀")));
+        for (qint32 at :
+             {deep, 10, lineAt, pairAt, pairAt + 2, pairAt + 2049, qint32(text.size() - 2)}) {
             view.setSelStart(at);
             QCOMPARE(view.SelStart(), at);
             QCOMPARE(view.offsetAt(view.cursorRect().center()), at);
@@ -267,7 +285,10 @@ private slots:
             const QString &Text() const override { return text; }
             bool isDecoding() const override { return decoding; }
             void setSelStart(qint32) override {}
-            QMetaObject::Connection onTextReady(QObject *, std::function<void()> f) override { return ready = f, QMetaObject::Connection(); }
+            QMetaObject::Connection onTextReady(QObject *, std::function<void()> f) override
+            {
+                return ready = f, QMetaObject::Connection();
+            }
             QString text = QStringLiteral("旧的");
             bool decoding = true;
             std::function<void()> ready;
@@ -282,7 +303,8 @@ private slots:
         speech.PlayFile();
         speech.PlayStop();
         view.text = QStringLiteral("一二三四五六"), view.decoding = false, view.ready();
-        QVERIFY(std::all_of(voice.spoken.begin(), voice.spoken.end(), [](auto &s) { return s.text.isEmpty(); }));
+        QVERIFY(std::all_of(voice.spoken.begin(), voice.spoken.end(),
+                            [](auto &s) { return s.text.isEmpty(); }));
         // Started while decoding: spoken from PlayPos once the text is there.
         view.decoding = true;
         speech.PlayFile();
@@ -298,6 +320,7 @@ private slots:
         QTest::addColumn<int>("anchor");
         QTest::addColumn<int>("caret");
         // "一二三四五\nabc def\n\n😀末": the pair at 15.
+        // clang-format off
         QTest::newRow("right, shift+right") << 0 << "Right,Shift+Right" << 1 << 2;
         QTest::newRow("left over a line break") << 6 << "Left" << 5 << 5;
         QTest::newRow("over a pair, both ways") << 15 << "Right,Right,Left,Shift+Left" << 17 << 15;
@@ -306,6 +329,7 @@ private slots:
         QTest::newRow("whole document") << 3 << "Ctrl+End,Shift+Ctrl+Home" << 18 << 0;
         QTest::newRow("typing changes nothing") << 2 << "X,Backspace,Del,Return,Space" << 2 << 2;
         QTest::newRow("select all") << 4 << "Ctrl+A" << 0 << 18;
+        // clang-format on
     }
 
     void keysSelectButNeverEdit()
@@ -322,7 +346,8 @@ private slots:
         }
         QFETCH(int, anchor);
         QFETCH(int, caret);
-        QCOMPARE(QList<qsizetype>({view.selectionAnchor(), view.SelStart()}), QList<qsizetype>({anchor, caret}));
+        QCOMPARE(QList<qsizetype>({view.selectionAnchor(), view.SelStart()}),
+                 QList<qsizetype>({anchor, caret}));
         QCOMPARE(view.Text(), text);
         // The mouse selects too, and what is selected can be copied.
         QTest::mousePress(view.viewport(), Qt::LeftButton, {}, view.cursorRect(2).center());
@@ -330,8 +355,10 @@ private slots:
         QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, view.cursorRect(8).center());
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), text.mid(2, 6));
-        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.cursorRect(11).center()); // a word
-        QCOMPARE(QList<qsizetype>({view.selectionAnchor(), view.SelStart()}), QList<qsizetype>({10, 13}));
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {},
+                           view.cursorRect(11).center()); // a word
+        QCOMPARE(QList<qsizetype>({view.selectionAnchor(), view.SelStart()}),
+                 QList<qsizetype>({10, 13}));
     }
 
     void pagingStopsAtTheEnd()

@@ -15,7 +15,9 @@ WindowHarness::WindowHarness(const QStringList &voices)
     services.dialogs = &dialogs;
     services.shell = &shell;
     services.notifyArea = &tray;
-    services.createVoice = [this, voices](QObject *parent) { return voice = new FakeVoice(voices, parent); };
+    services.createVoice = [this, voices](QObject *parent) {
+        return voice = new FakeVoice(voices, parent);
+    };
     services.configPath = configPath();
     services.endProcess = [](int) {}; // the test goes on
     window = std::make_unique<frmMain>(services);

@@ -70,8 +70,14 @@ public:
     int Rate() const override { return m_rate; }
     bool setVolume(int) override { return true; }
     int Volume() const override { return 100; }
-    bool speakFrom(const QString &text, qsizetype from, int flags) override { return spoken.append({text.mid(from), flags}), true; }
-    bool IsUISupported(const QString &type) const override { return volumeUi && type == "AudioVolume"; }
+    bool speakFrom(const QString &text, qsizetype from, int flags) override
+    {
+        return spoken.append({text.mid(from), flags}), true;
+    }
+    bool IsUISupported(const QString &type) const override
+    {
+        return volumeUi && type == "AudioVolume";
+    }
     void emitWord(qint32 position) { emit Word(position); }
 
     struct Spoken {

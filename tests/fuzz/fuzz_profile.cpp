@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 namespace {
-const QStringList kKeys = {"ReadFileName", "PlayPos", "PlayRate", "AutoRate", "FontSizes",
-                           "curLanguage", "x"};
+const QStringList kKeys = {"ReadFileName", "PlayPos",     "PlayRate", "AutoRate",
+                           "FontSizes",    "curLanguage", "x"};
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
