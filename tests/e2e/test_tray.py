@@ -1,6 +1,6 @@
-"""The tray on today's desktops: a StatusNotifierWatcher with its host, as
-panels run it, driving our item and its menu over D-Bus as hosts do; the
-watcher coming late, going away and coming back."""
+"""The tray on today's desktops: Xfce's panel, which draws our item and its
+menu as StatusNotifier hosts do, clicked for real and driven over D-Bus; the
+panel coming late, going away and coming back."""
 
 import os
 import subprocess
@@ -9,12 +9,11 @@ import unittest
 
 import dbus
 
-from talvero_e2e import SESSION, App, click as mouse, close_until, geometry, read_ini, viewable, wait_until, windows, xdotool
+from talvero_e2e import App, click as mouse, close_until, geometry, read_ini, viewable, wait_until, windows, xdotool
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 ITEM, MENU = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 LABELS = ["显示窗口", "隐藏窗口", "语音阅读", "退出程序"]
-# Xfce's panel with its status tray alone, at the top of the screen.
+# The panel with its status tray alone, along the top of the screen.
 XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
 <channel name="xfce4-panel" version="1.0">
   <property name="configver" type="int" value="2"/>
@@ -30,20 +29,18 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
   <property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray"/></property>
 </channel>
 """
+ICON = (11, 12)   # the tray's only icon, first on the panel
 
 
-class Watcher:
-    """The bare watcher, in a process of its own so it can go away."""
-
+class Panel:
     def __init__(self, test):
-        self.log = os.path.join(SESSION, f"watcher-{time.monotonic_ns()}.log")
-        open(self.log, "w").close()
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "sni_watcher.py"), self.log])
+        folder = os.path.join(os.environ["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
+            f.write(XFCE_PANEL)
+        self.proc = subprocess.Popen(["xfce4-panel", "--disable-wm-check"], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
         test.addCleanup(self.stop)
-
-    def item(self):
-        """The bus name of the item that registered with it."""
-        return wait_until(lambda: open(self.log).read().split(), 10, "an item to register")[-1]
 
     def stop(self):
         if self.proc.poll() is None:
@@ -56,13 +53,6 @@ def call(service, path, interface, method, *args, **kwargs):
     return proxy.get_dbus_method(method, interface)(*args, **kwargs)
 
 
-def menu(service):
-    """Labels and check marks, as a host draws the menu after AboutToShow."""
-    call(service, "/MenuBar", MENU, "AboutToShow", 0)
-    revision, (_, _, children) = call(service, "/MenuBar", MENU, "GetLayout", 0, -1, [])
-    return [(str(c[1]["label"]), int(c[1].get("toggle-state", 0))) for c in children], revision
-
-
 def registered():
     """The items the session's watcher holds; none while there is none."""
     try:
@@ -72,53 +62,73 @@ def registered():
         return []
 
 
+def item_of(app):
+    service = f"org.kde.StatusNotifierItem-{app.proc.pid}-1"
+    wait_until(lambda: f"{service}/StatusNotifierItem" in registered(), 10, "the item in the tray")
+    return service
+
+
+def menu(service):
+    """Labels and check marks, as a host draws the menu after AboutToShow."""
+    call(service, "/MenuBar", MENU, "AboutToShow", 0)
+    revision, (_, _, children) = call(service, "/MenuBar", MENU, "GetLayout", 0, -1, [])
+    return [(str(c[1]["label"]), int(c[1].get("toggle-state", 0))) for c in children], revision
+
+
 def click(service, item):
     call(service, "/MenuBar", MENU, "Event", item, "clicked", dbus.String("", variant_level=1), 0)
 
 
 class StatusNotifierTray(unittest.TestCase):
-    def test_item_and_its_menu_do_what_the_tray_menu_does(self):
-        watcher = Watcher(self)
+    def test_xfce_panel_draws_our_menu_and_runs_it(self):
+        Panel(self)
         app = App(self).start()
-        service = watcher.item()
-        self.assertEqual(service, f"org.kde.StatusNotifierItem-{app.proc.pid}-1")
+        service = item_of(app)
         props = call(service, "/StatusNotifierItem", dbus.PROPERTIES_IFACE, "GetAll", ITEM)
         self.assertEqual(props["Title"], "Talvero")
         self.assertEqual(props["Id"], os.environ["TALVERO_APP_ID"])
         self.assertEqual(props["ToolTip"][2], "Talvero")
-        self.assertEqual(props["Menu"], "/MenuBar")
         self.assertFalse(props["ItemIsMenu"])
         self.assertGreater(len(props["IconPixmap"]), 0)
-
         self.assertEqual(menu(service)[0], [(label, 0) for label in LABELS])
-        call(service, "/StatusNotifierItem", ITEM, "Activate", 0, 0)   # a left click
-        wait_until(lambda: not viewable(app.window), 5, "hidden by a left click")
-        _, before = menu(service)
-        click(service, 3)
-        wait_until(lambda: menu(service)[0][2] == ("语音阅读", 1), 5, "the check mark while reading")
-        self.assertGreater(menu(service)[1], before, "hosts are told the layout changed")
+        xdotool("windowmove", app.window, 300, 300)   # no window manager: off the panel
+        time.sleep(0.5)
 
-        # Stale or unknown ids change nothing; an unknown parent is an error.
+        def choose(position):
+            mouse(*ICON, 3)
+            drawn = wait_until(lambda: next((w for w in map(int, xdotool("search", "--onlyvisible", "--name", ".*"))
+                                             if w != app.window and geometry(w)[1] > 20
+                                             and 60 < geometry(w)[2] < 400 and 60 < geometry(w)[3] < 400), None),
+                               10, "the panel's menu")
+            x, y, w, h = geometry(drawn)
+            mouse(x + w // 2, int(y + 4 + (h - 8) / 4 * (position - 0.5)))
+
+        mouse(*ICON)
+        wait_until(lambda: not viewable(app.window), 5, "hidden by a left click")
+        choose(1)
+        wait_until(lambda: viewable(app.window), 5, "shown by 显示窗口")
+        _, before = menu(service)
+        choose(3)
+        wait_until(lambda: menu(service)[0][2] == ("语音阅读", 1), 5, "reading, with its check mark")
+        self.assertGreater(menu(service)[1], before, "hosts are told the layout changed")
+        # Unknown ids change nothing; an unknown parent is an error.
         click(service, 99)
         with self.assertRaises(dbus.DBusException):
             call(service, "/MenuBar", MENU, "GetLayout", 7, -1, [])
-        # The host's call returns at once, while the question waits.
-        click(service, 4)
+        choose(4)
         app.answer(ok=False)
         self.assertIsNone(app.proc.poll())
-        click(service, 4)
-        click(service, 4)   # a second exit while the question is open: ignored
+        choose(4)
         app.answer(ok=True)
         self.assertEqual(app.proc.wait(10), 0)
-        self.assertEqual(len(windows(app.proc.pid, "^提示$")), 0)
         self.assertIn("PlayPos", read_ini(app.config)[0])
 
-    def test_watcher_late_gone_and_back(self):
+    def test_tray_late_gone_and_back(self):
         app = App(self).start()
-        watcher = Watcher(self)   # a panel that starts after the program
-        service = watcher.item()
+        panel = Panel(self)   # a panel that starts after the program
+        service = item_of(app)
         close_until(app.window, lambda: not viewable(app.window), "hidden by the close box")
-        watcher.stop()
+        panel.stop()
         gone = time.monotonic()
         wait_until(lambda: viewable(app.window), 3, "the window back when the tray goes")
         self.assertLess(time.monotonic() - gone, 2.5)
@@ -126,64 +136,21 @@ class StatusNotifierTray(unittest.TestCase):
         close_until(app.window, lambda: windows(app.proc.pid, "^提示$"), "the exit question")
         app.answer(ok=False)
         self.assertTrue(viewable(app.window))
-
-        watcher = Watcher(self)
-        self.assertEqual(watcher.item(), service)
+        Panel(self)
+        self.assertEqual(item_of(app), service)
         close_until(app.window, lambda: not viewable(app.window), "hidden again")
-        # A panel restarting twice in a row keeps a hidden window hidden.
-        for _ in range(2):
-            watcher.stop()
-            watcher = Watcher(self)
-        watcher.item()
-        time.sleep(1.5)
-        self.assertFalse(viewable(app.window))
         call(service, "/StatusNotifierItem", ITEM, "Activate", 0, 0)
         wait_until(lambda: viewable(app.window), 5, "shown by the new tray")
 
     def test_context_menu_is_ours_at_the_pointer_on_x11(self):
-        watcher = Watcher(self)
+        Panel(self)
         app = App(self).start()
-        service = watcher.item()
+        service = item_of(app)
         start = time.monotonic()
         call(service, "/StatusNotifierItem", ITEM, "ContextMenu", 600, 10, timeout=5)
         self.assertLess(time.monotonic() - start, 2, "answered before the menu closes")
         app.choose(2, 4)   # 隐藏窗口
         wait_until(lambda: not viewable(app.window), 5, "hidden from the menu")
-
-
-    def test_xfce_panel_draws_our_menu_and_runs_it(self):
-        folder = os.path.join(os.environ["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
-            f.write(XFCE_PANEL)
-        panel = subprocess.Popen(["xfce4-panel", "--disable-wm-check"], stdout=subprocess.DEVNULL,
-                                 stderr=subprocess.DEVNULL)
-        self.addCleanup(panel.kill)
-        app = App(self).start()
-        service = f"org.kde.StatusNotifierItem-{app.proc.pid}-1"
-        wait_until(lambda: any(i.startswith(service) for i in registered()), 10, "the item in the panel")
-        xdotool("windowmove", app.window, 300, 300)   # no window manager: off the panel
-        time.sleep(0.5)
-        icon = (11, 12)   # the tray's only icon, first on the panel
-
-        def choose(position):
-            mouse(*icon, 3)
-            menu = wait_until(lambda: next((w for w in map(int, xdotool("search", "--onlyvisible", "--name", ".*"))
-                                            if w != app.window and geometry(w)[1] > 20
-                                            and 60 < geometry(w)[2] < 400 and 60 < geometry(w)[3] < 400), None),
-                              10, "the panel's menu")
-            x, y, w, h = geometry(menu)
-            mouse(x + w // 2, int(y + 4 + (h - 8) / 4 * (position - 0.5)))
-
-        mouse(*icon)
-        wait_until(lambda: not viewable(app.window), 5, "hidden by a left click")
-        choose(1)
-        wait_until(lambda: viewable(app.window), 5, "shown by 显示窗口")
-        choose(3)
-        wait_until(lambda: menu(service)[0][2] == ("语音阅读", 1), 5, "reading from 语音阅读")
-        choose(4)
-        app.answer(ok=True)
-        self.assertEqual(app.proc.wait(10), 0)
 
 
 if __name__ == "__main__":
