@@ -127,14 +127,13 @@ private slots:
         const QByteArray bait = qEnvironmentVariableIsEmpty("TALVERO_CANARY")
                                     ? "/nonexistent"
                                     : qgetenv("TALVERO_CANARY");
-        const QByteArray page = "<p>pic</p><img src=\"file://" + bait + "/file.txt\"><img src=\""
-                                + bait + "/file.txt\"><img src=\"" + bait
-                                + "/fifo\">"
-                                  "<link rel=stylesheet href=\"file://"
-                                + bait + "/file.txt\"><style>@import url(" + bait
-                                + "/file.txt);</style><table background=\"" + bait
-                                + "/file.txt\"><tr><td><div style=\"background-image:url(" + bait
-                                + "/fifo)\">s</div>";
+        const QByteArray page =
+            QByteArray(
+                "<p>pic</p><img src='file://$/file.txt'><img src='$/file.txt'><img src='$/fifo'>"
+                "<link rel=stylesheet href='file://$/file.txt'><style>@import url($/file.txt);"
+                "</style><table background='$/file.txt'><tr><td>"
+                "<div style='background-image:url($/fifo)'>s</div>")
+                .replace("$", bait);
         TinyServer web, elsewhere; // the panel must fetch nothing else
         QVERIFY(web.listening);
         QVERIFY(elsewhere.listening);

@@ -230,20 +230,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        const QString zh =
-            QStringLiteral("第一回 宴桃园豪杰三结义\n话说天下大势，分久必合。\n").repeated(20);
-        const QString tw = QStringLiteral(
-                               "第一回 宴桃園豪傑三結義\n話說天下大勢，分久必合。周末七國分爭。\n")
-                               .repeated(20);
-        const QString ja = QStringLiteral(
-                               "吾輩は猫である。名前はまだ無い。どこで生れたか見当がつかぬ。\n")
-                               .repeated(20);
-        const QString ko = QStringLiteral(
-                               "대한민국은 민주공화국이다. 모든 권력은 국민으로부터 나온다.\n")
-                               .repeated(20);
-        const QString fr =
-            QStringLiteral("Il était une fois une forêt où vivaient des élèves.\n").repeated(20);
         // clang-format off
+        const QString zh = QStringLiteral("第一回 宴桃园豪杰三结义\n话说天下大势，分久必合。\n").repeated(20);
+        const QString tw = QStringLiteral("第一回 宴桃園豪傑三結義\n話說天下大勢，分久必合。周末七國分爭。\n").repeated(20);
+        const QString ja = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたか見当がつかぬ。\n").repeated(20);
+        const QString ko = QStringLiteral("대한민국은 민주공화국이다. 모든 권력은 국민으로부터 나온다.\n").repeated(20);
+        const QString fr = QStringLiteral("Il était une fois une forêt où vivaient des élèves.\n").repeated(20);
         QTest::newRow("GB18030") << encoded("GB18030", zh) << zh;
         QTest::newRow("UTF-8") << encoded("UTF-8", zh) << zh;
         QTest::newRow("UTF-8 mark") << "\xEF\xBB\xBF" + encoded("UTF-8", zh) << zh;

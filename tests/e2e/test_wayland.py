@@ -15,7 +15,6 @@ import unittest
 from talvero_e2e import SESSION, wait_until
 from test_tray import ITEM, LABELS, call, click, menu, registered
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 BINARY = os.environ["TALVERO_BIN"]
 
 
@@ -45,8 +44,7 @@ class Sway:
 
     def windows(self, pid):
         """Names of the process's windows that sway shows."""
-        tree = json.loads(subprocess.run(["swaymsg", "-s", self.ipc, "-t", "get_tree"],
-                                         capture_output=True, text=True, check=True).stdout)
+        tree = json.loads(subprocess.run(["swaymsg", "-s", self.ipc, "-t", "get_tree"], capture_output=True).stdout)
 
         def walk(node):
             if node.get("pid") == pid:
@@ -65,20 +63,15 @@ class Sway:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-class Waybar:
-    def __init__(self, test, sway):
-        config = os.path.join(SESSION, "waybar.json")
-        with open(config, "w") as f:
-            json.dump({"layer": "top", "height": 24, "modules-right": ["tray"]}, f)
-        self.log = os.path.join(SESSION, f"waybar-{time.monotonic_ns()}.log")
-        with open(self.log, "w") as out:
-            self.proc = subprocess.Popen(["waybar", "-c", config], env=sway.env, stdout=out, stderr=out)
-        test.addCleanup(self.stop)
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait(10)
+def waybar(test, sway):
+    """waybar with its tray alone; its log, which names failed menu layouts."""
+    config, log = os.path.join(SESSION, "waybar.json"), os.path.join(SESSION, f"waybar-{time.monotonic_ns()}.log")
+    with open(config, "w") as f:
+        json.dump({"layer": "top", "height": 24, "modules-right": ["tray"]}, f)
+    with open(log, "w") as out:
+        proc = subprocess.Popen(["waybar", "-c", config], env=sway.env, stdout=out, stderr=out)
+    test.addCleanup(proc.kill)
+    return proc, log
 
 
 class Wayland(unittest.TestCase):
@@ -89,7 +82,7 @@ class Wayland(unittest.TestCase):
         self.addCleanup(proc.kill)
         wait_until(lambda: sway.windows(proc.pid) == ["Talvero"], 15, "the window")
         service = f"org.kde.StatusNotifierItem-{proc.pid}-1"
-        bar = Waybar(self, sway)   # a panel that comes up after the program
+        bar, log = waybar(self, sway)   # a panel that comes up after the program
         wait_until(lambda: f"{service}/StatusNotifierItem" in registered(), 10, "the item in waybar")
         self.assertEqual(menu(service)[0], [(label, 0) for label in LABELS])
         call(service, "/StatusNotifierItem", ITEM, "ContextMenu", 100, 10, timeout=5)
@@ -98,18 +91,18 @@ class Wayland(unittest.TestCase):
         for item, shown in [(2, []), (1, ["Talvero"])]:
             click(service, item)
             wait_until(lambda: sway.windows(proc.pid) == shown, 5, f"item {item}")
-        self.assertNotIn("Getting layout failed", open(bar.log).read())
+        self.assertNotIn("Getting layout failed", open(log).read())
 
         sway.close(proc.pid)
         wait_until(lambda: sway.windows(proc.pid) == [], 5, "hidden by the close request")
-        bar.stop()
+        bar.kill()
         wait_until(lambda: sway.windows(proc.pid) == ["Talvero"], 3, "the window back")
         sway.close(proc.pid)   # no tray: asks instead of hiding
         wait_until(lambda: "提示" in sway.windows(proc.pid), 5, "the exit question")
         sway.close(proc.pid)   # the box closed: no exit
         wait_until(lambda: sway.windows(proc.pid) == ["Talvero"], 5, "the question gone")
         self.assertIsNone(proc.poll())
-        Waybar(self, sway)
+        waybar(self, sway)
         wait_until(lambda: f"{service}/StatusNotifierItem" in registered(), 10, "the item again")
         sway.close(proc.pid)
         wait_until(lambda: sway.windows(proc.pid) == [], 5, "hidden again")
