@@ -95,14 +95,12 @@ private slots:
     void failedFetchesLeaveItEmpty_data()
     {
         QTest::addColumn<QString>("path"); // on the server, or a whole address
-        // clang-format off
         QTest::newRow("bigger than 1 MiB") << "/big";
         QTest::newRow("redirect to a file") << "/tofile";
         QTest::newRow("never answers") << "/silent";
         QTest::newRow("a byte at a time") << "/trickle";
         QTest::newRow("no server") << "http://127.0.0.1:1/ads/talvero_ads.htm";
         QTest::newRow("not the web") << "file:///etc/passwd";
-        // clang-format on
     }
 
     void failedFetchesLeaveItEmpty()

@@ -151,11 +151,9 @@ private slots:
     void failedWriteLeavesTheFile_data()
     {
         QTest::addColumn<QString>("how");
-        // clang-format off
         QTest::newRow("disk full") << "full";
         QTest::newRow("folder gone") << "gone";
         QTest::newRow("not a file") << "folder";
-        // clang-format on
     }
 
     void failedWriteLeavesTheFile()
@@ -375,7 +373,6 @@ private slots:
         // Events for "ab  cd😀ef gh": position (1-based code point) and length.
         QTest::addColumn<QList<int>>("events");
         QTest::addColumn<QList<int>>("words"); // accepted offsets
-        // clang-format off
         QTest::newRow("position 0 dropped") << QList<int>{0, 2, 1, 2} << QList<int>{0};
         QTest::newRow("repeat dropped") << QList<int>{1, 2, 1, 2} << QList<int>{0};
         QTest::newRow("reported at the blanks") << QList<int>{1, 2, 3, 2} << QList<int>{0, 4};
@@ -383,7 +380,6 @@ private slots:
         QTest::newRow("any step back") << QList<int>{7, 2, 2, 3} << QList<int>{6};
         QTest::newRow("after an emoji") << QList<int>{8, 2} << QList<int>{8};
         QTest::newRow("beyond the piece") << QList<int>{99, 1} << QList<int>{};
-        // clang-format on
     }
 
     void wordEventSlips()

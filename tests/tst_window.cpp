@@ -68,14 +68,12 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("checked"); // position of the check mark, -1 none
         using namespace PopupMenuItems;
-        // clang-format off
         QTest::newRow("speed 7") << readSpeed(7) << 10 << 6;
         QTest::newRow("speed 0") << readSpeed(0) << 10 << -1;
         QTest::newRow("speed 11") << readSpeed(11) << 10 << -1;
         QTest::newRow("interval 3") << autoPage(3) << 10 << 2;
         QTest::newRow("font 9") << fontSize(9) << 21 << -1;
         QTest::newRow("font 36") << fontSize(36) << 21 << -1;
-        // clang-format on
     }
 
     void menuItems()
@@ -300,7 +298,6 @@ private slots:
         QTest::addColumn<int>("anchor");
         QTest::addColumn<int>("caret");
         // "一二三四五\nabc def\n\n😀末": the pair at 15.
-        // clang-format off
         QTest::newRow("right, shift+right") << 0 << "Right,Shift+Right" << 1 << 2;
         QTest::newRow("left over a line break") << 6 << "Left" << 5 << 5;
         QTest::newRow("over a pair, both ways") << 15 << "Right,Right,Left,Shift+Left" << 17 << 15;
@@ -309,7 +306,6 @@ private slots:
         QTest::newRow("whole document") << 3 << "Ctrl+End,Shift+Ctrl+Home" << 18 << 0;
         QTest::newRow("typing changes nothing") << 2 << "X,Backspace,Del,Return,Space" << 2 << 2;
         QTest::newRow("select all") << 4 << "Ctrl+A" << 0 << 18;
-        // clang-format on
     }
 
     void keysSelectButNeverEdit()
