@@ -47,14 +47,8 @@ struct Reader : WindowHarness {
         tray.click(NotifyArea::WM_RBUTTONDOWN);
     }
     int border(int index) { return w().img[size_t(index)]->BorderStyle(); }
-    int checked(int index)
-    {
-        return QAccessible::queryAccessibleInterface(w().img[size_t(index)])->state().checked;
-    }
-    Mode mode()
-    {
-        return Mode(int(w().state.ReadingFlag == 1) + 2 * int(w().state.AutoTurnFlag == 1));
-    }
+    bool on(int i) { return QAccessible::queryAccessibleInterface(w().img[i])->state().checked; }
+    Mode mode() { return Mode((w().state.ReadingFlag == 1) + 2 * (w().state.AutoTurnFlag == 1)); }
     bool enter(Mode m) // opens the chapter, then the mode
     {
         dialogs.files = {file("a.txt")};
@@ -128,8 +122,8 @@ private slots:
         QCOMPARE(r.mode(), to);
         QCOMPARE(r.border(SpeechToggle), int(to == Mode::Reading)); // the frames show the mode
         QCOMPARE(r.border(AutoTurn), int(to == Mode::Turning));
-        QCOMPARE(r.checked(SpeechToggle), int(to == Mode::Reading)); // and so do the switches
-        QCOMPARE(r.checked(AutoTurn), int(to == Mode::Turning));
+        QCOMPARE(r.on(SpeechToggle), to == Mode::Reading); // and so do the switches
+        QCOMPARE(r.on(AutoTurn), to == Mode::Turning);
         QCOMPARE(r.w().timScroll->isActive(), to == Mode::Turning);
         QCOMPARE(r.tray.menuItems.value(2).checked, to == Mode::Reading); // as the tray draws it
         QCOMPARE(r.w().speech->isSounding(), to == Mode::Reading);

@@ -58,10 +58,9 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected"); // "d": the default
-        const QByteArray mixed =
-            "; c\r\n[Other]\r\nReadFileName=wrong\r\n  [SYSTEM]  \r\nREADFILENAME =  /a b.txt "
-            "\t\r\n"
-            "Empty=\r\nFontSizes=12\r\nfontsizes=99\r\n[system]\r\nLate=second\r\n";
+        const QByteArray mixed = "; c\r\n[Other]\r\nReadFileName=wrong\r\n  [SYSTEM]  \r\n"
+                                 "READFILENAME =  /a b.txt \t\r\nEmpty=\r\nFontSizes=12\r\n"
+                                 "fontsizes=99\r\n[system]\r\nLate=second\r\n";
         // clang-format off
         QTest::newRow("any case") << mixed << "readfilename" << "/a b.txt";
         QTest::newRow("empty is not the default") << mixed << "Empty" << "";

@@ -32,20 +32,15 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
 ICON = (11, 12)   # the tray's only icon, first on the panel
 
 
-class Panel:
-    def __init__(self, test):
-        folder = os.path.join(os.environ["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
-            f.write(XFCE_PANEL)
-        self.proc = subprocess.Popen(["xfce4-panel", "--disable-wm-check"], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        test.addCleanup(self.stop)
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait(10)
+def panel(test):
+    """Xfce's panel, from the configuration above."""
+    folder = os.path.join(os.environ["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
+        f.write(XFCE_PANEL)
+    proc = subprocess.Popen(["xfce4-panel", "--disable-wm-check"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    test.addCleanup(proc.kill)
+    return proc
 
 
 def call(service, path, interface, method, *args, **kwargs):
@@ -81,7 +76,7 @@ def click(service, item):
 
 class StatusNotifierTray(unittest.TestCase):
     def test_xfce_panel_draws_our_menu_and_runs_it(self):
-        Panel(self)
+        panel(self)
         app = App(self).start()
         service = item_of(app)
         props = call(service, "/StatusNotifierItem", dbus.PROPERTIES_IFACE, "GetAll", ITEM)
@@ -125,10 +120,10 @@ class StatusNotifierTray(unittest.TestCase):
 
     def test_tray_late_gone_and_back(self):
         app = App(self).start()
-        panel = Panel(self)   # a panel that starts after the program
+        tray = panel(self)   # a panel that starts after the program
         service = item_of(app)
         close_until(app.window, lambda: not viewable(app.window), "hidden by the close box")
-        panel.stop()
+        tray.kill()
         gone = time.monotonic()
         wait_until(lambda: viewable(app.window), 3, "the window back when the tray goes")
         self.assertLess(time.monotonic() - gone, 2.5)
@@ -136,14 +131,14 @@ class StatusNotifierTray(unittest.TestCase):
         close_until(app.window, lambda: windows(app.proc.pid, "^提示$"), "the exit question")
         app.answer(ok=False)
         self.assertTrue(viewable(app.window))
-        Panel(self)
+        panel(self)
         self.assertEqual(item_of(app), service)
         close_until(app.window, lambda: not viewable(app.window), "hidden again")
         call(service, "/StatusNotifierItem", ITEM, "Activate", 0, 0)
         wait_until(lambda: viewable(app.window), 5, "shown by the new tray")
 
     def test_context_menu_is_ours_at_the_pointer_on_x11(self):
-        Panel(self)
+        panel(self)
         app = App(self).start()
         service = item_of(app)
         start = time.monotonic()
