@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <mutex>
+#include <utility>
 
 // Hands the service's reports to this object's thread, and to nothing once
 // the object is gone.
@@ -50,6 +51,8 @@ void VoiceSet::connectService()
     listener.word = [relay, this](std::uint64_t session, qint32 position) {
         relay->post([this, session, position] {
             if (session == m_session && throughDispatcher() && !m_waiting) {
+                if (std::exchange(m_confirming, false))
+                    m_fallback.stop(); // heard again
                 m_lastWord = position + m_shift;
                 emit Word(m_lastWord);
             }
@@ -57,7 +60,7 @@ void VoiceSet::connectService()
     };
     listener.finished = [relay, this](std::uint64_t session) {
         relay->post([this, session] {
-            if (session == m_session && throughDispatcher())
+            if (session == m_session && throughDispatcher() && !m_confirming)
                 emit EndStream();
         });
     };
@@ -95,8 +98,13 @@ void VoiceSet::addDispatcherVoices(const QList<DispatcherClient::Voice> &voices)
     if (!m_dispatcher)
         return;
     m_serviceAnswers = true;
-    if (m_waiting && throughDispatcher())
+    if (m_waiting && throughDispatcher()) {
         speakThroughService();
+        // A service just started may take the text and never sound (a
+        // module it drops): without a word soon, eSpeak reads on.
+        m_confirming = true;
+        m_fallback.start();
+    }
     if (!m_dispatcherVoices.isEmpty())
         return; // connected again: the same voices
     m_dispatcherVoices = voices;
@@ -143,9 +151,11 @@ void VoiceSet::speakThroughService()
 
 void VoiceSet::fallBack()
 {
-    if (!m_waiting)
+    if (!m_waiting && !m_confirming)
         return;
-    m_waiting = false;
+    if (m_confirming && m_dispatcher)
+        m_session = m_dispatcher->purge(); // its silent text, should it sound late
+    m_waiting = m_confirming = false;
     m_fallback.stop();
     if (!m_espeak) {
         emit EndStream(); // nothing left that could sound
@@ -206,7 +216,7 @@ bool VoiceSet::speakFrom(const QString &text, qsizetype from, int flags)
     }
     m_shift = 0;
     m_text.clear();
-    m_waiting = false;
+    m_waiting = m_confirming = false;
     m_fallback.stop();
     if (m_dispatcher && (flags & SVSFPurgeBeforeSpeak))
         m_session = m_dispatcher->purge();

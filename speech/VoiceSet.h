@@ -60,6 +60,7 @@ private:
     std::unique_ptr<DispatcherClient> m_dispatcher;
     bool m_serviceAnswers = false; // the current connection listed its voices
     bool m_waiting = false;        // reading waits for the service
+    bool m_confirming = false;     // sent to a service just back: no word heard yet
     QTimer m_fallback;
     std::shared_ptr<Relay> m_relay;
     QList<DispatcherClient::Voice> m_dispatcherVoices;

@@ -99,6 +99,7 @@ class Media(unittest.TestCase):
         with open(log, "w") as out:
             follow = subprocess.Popen(["playerctl", "-p", "talvero", "-F", "status"], stdout=out)
         self.addCleanup(follow.kill)
+        wait_until(lambda: open(log).read().split() == ["Stopped"], 5, "the follower to start")
         self.play("play-pause")
         app.button(6)   # stopped from the toolbar, the clients hear of it
         self.released("after the stop")

@@ -54,7 +54,7 @@ def start_festival(test):
     # In a group of its own: each client is served by a child of its own.
     festival = subprocess.Popen(["festival", "--server"], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
     test.addCleanup(log.close)
-    test.addCleanup(os.killpg, festival.pid, signal.SIGKILL)
+    test.addCleanup(subprocess.run, ["pkill", "-KILL", "-g", str(festival.pid)])   # whatever is left of it
     wait_until(festival_answers, 20, "the Festival server")
     test.assertIsNone(festival.poll(), "Festival's port was taken")
 
