@@ -2,6 +2,8 @@
 
 #include "app/MprisAdaptors.h"
 #include "speech/Voice.h"
+#include "tray/PopupMenus.h"
+#include "tray/TrayIcon.h"
 #include "ui/CaptionLabel.h"
 #include "ui/ToolbarCommands.h"
 #include "ui/frmMain.h"
@@ -90,11 +92,8 @@ void MediaPlayerService::command(Command command)
 
 void MediaPlayerService::raise()
 {
-    QTimer::singleShot(0, this, [this] {
-        m_window.show();
-        m_window.raise();
-        m_window.activateWindow();
-    });
+    // As the tray's 显示窗口 does.
+    QTimer::singleShot(0, this, [this] { m_window.tray->carryOut(ShowWindow); });
 }
 
 QVariantMap MediaPlayerService::playerState() const

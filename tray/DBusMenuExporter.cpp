@@ -6,11 +6,6 @@ namespace {
 const QString kUnknownId = QStringLiteral("com.canonical.dbusmenu.UnknownId");
 }
 
-DBusMenuExporter::DBusMenuExporter(QObject *parent) : QObject(parent)
-{
-    registerDBusTrayTypes();
-}
-
 void DBusMenuExporter::setItems(const QList<MenuItem> &items)
 {
     const bool same = items.size() == m_items.size()

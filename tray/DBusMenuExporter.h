@@ -21,7 +21,7 @@ class DBusMenuExporter : public QObject, protected QDBusContext
 public:
     static inline const QString kPath = QStringLiteral("/MenuBar");
 
-    explicit DBusMenuExporter(QObject *parent = nullptr);
+    explicit DBusMenuExporter(QObject *parent = nullptr) : QObject(parent) {}
 
     // New items: hosts are told to fetch the layout again when they differ.
     void setItems(const QList<MenuItem> &items);

@@ -7,7 +7,6 @@ StatusNotifierItem::StatusNotifierItem(const QIcon &icon, const QString &title,
                                        const QString &menuPath, QObject *parent)
     : QObject(parent), m_title(title), m_menu(menuPath), m_pixmaps(iconPixmaps(icon))
 {
-    registerDBusTrayTypes();
 }
 
 QString StatusNotifierItem::id() const

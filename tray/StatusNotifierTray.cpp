@@ -1,6 +1,7 @@
 #include "StatusNotifierTray.h"
 
 #include "tray/DBusMenuExporter.h"
+#include "tray/DBusTrayTypes.h"
 #include "tray/StatusNotifierItem.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@ StatusNotifierTray::StatusNotifierTray(QObject *parent)
 {
     if (!m_bus.isConnected())
         return; // no session bus: never a tray of this kind
+    registerDBusTrayTypes();
     m_service =
         QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
     m_watcher = new QDBusServiceWatcher(kWatcherService, m_bus,
