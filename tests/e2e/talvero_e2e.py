@@ -2,6 +2,7 @@
 desktop-session.sh provides (Xvfb, a tray, a sound server recorded)."""
 
 import array
+import contextlib
 import os
 import re
 import shutil
@@ -10,15 +11,30 @@ import subprocess
 import tempfile
 import time
 
+import gi
 from Xlib import X, display as xdisplay, protocol
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
 
 SESSION = os.environ["TALVERO_SESSION_DIR"]
 BINARY = os.environ["TALVERO_BIN"]
 RECORDING = os.environ["TALVERO_RECORDING"]
 TRAY = os.environ.get("TALVERO_TRAY") == "1"
 KEYS = ["ReadFileName", "PlayPos", "PlayRate", "AutoRate", "FontSizes", "curLanguage"]
-# Centres of the toolbar buttons, in window coordinates.
-BUTTON_LEFTS = [0, 30, 70, 102, 140, 168, 212, 246]
+BUTTONS = ["上一页", "下一页", "打开文件", "关闭文件", "自动翻页", "字体大小", "语音阅读", "语音设置"]
+MENUS = []   # the pop-up menus shown since the last choice, where there is a session bus
+
+
+def shown(event):
+    """Keeps the pop-up menus as they show; a short-lived widget may be gone when asked."""
+    with contextlib.suppress(GLib.Error):
+        if event.detail1 and event.source.get_role() == Atspi.Role.POPUP_MENU:
+            MENUS.append(event.source)
+
+
+if "DBUS_SESSION_BUS_ADDRESS" in os.environ:
+    (LISTENER := Atspi.EventListener.new(shown)).register("object:state-changed:showing")
 
 
 def wait_until(condition, timeout=10.0, what="condition"):
@@ -28,6 +44,21 @@ def wait_until(condition, timeout=10.0, what="condition"):
             raise AssertionError(f"timed out after {timeout}s waiting for {what}")
         time.sleep(0.05)
     return value
+
+
+def pumped(condition, what="the accessibility bus", timeout=15):
+    """wait_until, with the accessibility bus's events delivered meanwhile."""
+    return wait_until(lambda: (GLib.MainContext.default().iteration(False), condition())[1], timeout, what)
+
+
+def find(acc, role, name, depth=0):
+    """The first accessible of that role and name below acc, not in a list (the voices)."""
+    if acc is None or depth > 10 or acc.get_role() == Atspi.Role.LIST:
+        return None
+    if acc.get_role() == role and acc.get_name() == name:
+        return acc
+    children = (find(acc.get_child_at_index(i), role, name, depth + 1) for i in range(acc.get_child_count()))
+    return next(filter(None, children), None)
 
 
 def run(*args, check=True, **kwargs):
@@ -84,16 +115,6 @@ def close_until(window, condition, what):
                 raise
 
 
-def pointer_free():
-    """No window holds the pointer: a click goes where it points."""
-    d = xdisplay.Display()
-    status = d.screen().root.grab_pointer(False, X.ButtonPressMask, X.GrabModeAsync, X.GrabModeAsync,
-                                          X.NONE, X.NONE, X.CurrentTime)
-    d.ungrab_pointer(X.CurrentTime)
-    d.close()
-    return status == X.GrabSuccess
-
-
 def click(x, y, button=1):
     xdotool("mousemove", x, y, "click", button)
 
@@ -147,7 +168,7 @@ class App:
         if not os.path.exists(self.binary):
             shutil.copy2(BINARY, self.binary)
         self.config = os.path.join(self.folder, "config.ini")
-        self.env = env
+        self.env = dict(env or os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         self.proc = self.window = None
         test.addCleanup(self.kill)
 
@@ -177,19 +198,23 @@ class App:
         self.proc.send_signal(signal.SIGTERM)
         return self.proc.wait(10)
 
-    def button(self, index, mouse=1):
-        x, y, _, _ = geometry(self.window)
-        click(x + BUTTON_LEFTS[index] + 12, y + 76, mouse)
+    def accessible(self):
+        desktop = Atspi.get_desktop(0)
+        return pumped(lambda: next((a for a in map(desktop.get_child_at_index, range(desktop.get_child_count()))
+                                    if a is not None and a.get_process_id() == self.proc.pid), None))
+
+    def button(self, index):
+        Atspi.Action.do_action(pumped(lambda: find(self.accessible(), Atspi.Role.PUSH_BUTTON, BUTTONS[index])), 0)
 
     def popup(self, name=".*"):
         return popup(self.proc.pid, name, exclude=(self.window,))
 
     def choose(self, position, count):
         """Item `position` (1-based) of the menu now open, of `count` items."""
-        menu = self.popup()
-        x, y, w, h = geometry(menu)
-        click(x + w // 2, int(y + 4 + (h - 8) / count * (position - 0.5)))
-        wait_until(lambda: not viewable(menu), 10, "the menu to close")
+        menu = pumped(lambda: MENUS and MENUS[-1].get_child_count() == count and MENUS[-1], "the menu")
+        MENUS.clear()
+        Atspi.Action.do_action(menu.get_child_at_index(position - 1), 0)
+        pumped(lambda: not menu.get_state_set().contains(Atspi.StateType.SHOWING), "the menu to close")
 
     def answer(self, ok=True):
         box = self.popup("^提示$")
@@ -204,8 +229,6 @@ class App:
         xdotool("windowfocus", "--sync", dialog, "key", "ctrl+a", "type", "--delay", "5", path)
         xdotool("key", "Return")
         wait_until(lambda: not viewable(dialog), 10, "the dialog to close")
-        # The name's completion list may hold the pointer a moment longer.
-        wait_until(pointer_free, 10, "the dialog's pointer grab to end")
 
     def read_aloud(self, speed=5):
         self.button(6)
