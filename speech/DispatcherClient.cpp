@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -37,7 +38,7 @@ struct DispatcherClient::Shared {
     bool connect();
     void disconnect();
     bool listVoices();
-    void sendPieces();
+    bool sendPieces();
     bool serviceGone();
     void markDead();
     void event(size_t message, SPDNotificationType type, const char *mark);
@@ -122,6 +123,13 @@ std::uint64_t DispatcherClient::speak(Job job)
 
 void DispatcherClient::Shared::run()
 {
+    // libspeechd writes to the service's socket: were the service killed,
+    // SIGPIPE would end the whole program. Blocked here, such a write fails,
+    // on this thread and on the library's reader thread it starts.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
     if (!connectAndList()) {
         std::lock_guard lock(mutex);
         dead = true;
@@ -131,10 +139,12 @@ void DispatcherClient::Shared::run()
     std::unique_lock lock(mutex);
     while (!quit) {
         // Woken for work; while reading also now and then, to see whether
-        // the service lives. Idle, it sleeps.
-        if (segmenter || !messages.empty())
+        // the service lives. Idle, it sleeps. Work asked for while it was
+        // busy (connecting, sending) is not waited for: its wake is past.
+        const bool asked = !dead && (job || purgeWanted);
+        if (!asked && (segmenter || !messages.empty()))
             wake.wait_for(lock, std::chrono::milliseconds(500));
-        else
+        else if (!asked)
             wake.wait(lock);
         if (dead || quit)
             continue;
@@ -171,12 +181,15 @@ void DispatcherClient::Shared::run()
             }
             lock.lock();
         }
-        sendPieces();
+        // A service killed as a piece goes makes the piece fail: not the end
+        // of the text, and its words in flight will never come.
+        if ((!sendPieces() || segmenter || !messages.empty()) && serviceGone()) {
+            markDead();
+            continue;
+        }
         if (!segmenter && messages.empty() && std::exchange(speakingSession, 0) == session
             && listener.finished)
             listener.finished(session);
-        if (segmenter && serviceGone())
-            markDead();
     }
     Shared *self = this;
     g_client.compare_exchange_strong(self, nullptr);
@@ -254,14 +267,15 @@ bool DispatcherClient::Shared::listVoices()
     return true;
 }
 
-// With the lock held; keeps a few pieces queued at the service.
-void DispatcherClient::Shared::sendPieces()
+// With the lock held; keeps a few pieces queued at the service. False when
+// the service refused one.
+bool DispatcherClient::Shared::sendPieces()
 {
     while (segmenter && messages.size() < size_t(kInFlight)) {
         const auto piece = segmenter->next();
         if (!piece) {
             segmenter.reset();
-            return;
+            return true;
         }
         qsizetype first = piece->begin;
         while (first < piece->end && speaking.text[first].isSpace())
@@ -275,11 +289,12 @@ void DispatcherClient::Shared::sendPieces()
         mutex.lock();
         if (id < 0) {
             segmenter.reset();
-            return;
+            return false;
         }
         if (pieceSession == session)
             messages[id] = {pieceSession, qint32(first - speaking.from)};
     }
+    return true;
 }
 
 // With the lock held: the service went away; a new client may connect.

@@ -40,8 +40,9 @@ qint64 serving(int socket)
 
 bool gone(int socket, qint64 pid)
 {
+    // libspeechd closes the socket itself once it reads the end of it.
     pollfd fd{socket, POLLRDHUP, 0};
-    if (::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)))
+    if (::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)))
         return true;
     return pid > 0 && !running(pid);
 }
