@@ -12,8 +12,7 @@ import tempfile
 import time
 import unittest
 
-from talvero_e2e import (BINARY, KEYS, RECORDING, App, novel, popup, read_ini, rms, viewable, wait_until, windows,
-                         xdotool)
+from talvero_e2e import BINARY, KEYS, RECORDING, App, novel, popup, read_ini, rms, viewable, wait_until, windows, xdotool
 
 TEXT = ("第一回　宴桃园豪杰三结义　斩黄巾英雄首立功\n"
         "　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。及秦灭之后，楚、汉分争，"
@@ -43,9 +42,9 @@ def service_logs(env):
     return "\n".join(open(p, errors="replace").read()[-3000:] for p in logs if os.path.exists(p))
 
 
-def heard(what, timeout=10):
-    """Half a second of sound, the last one recorded."""
-    wait_until(lambda: rms(RECORDING, os.path.getsize(RECORDING) - 22050) > 200, timeout, what)
+def heard(what, timeout=10, sound=True):
+    """Half a second of sound (or of silence), the last one recorded."""
+    wait_until(lambda: (rms(RECORDING, os.path.getsize(RECORDING) - 22050) > 200) == sound, timeout, what)
 
 
 def start_festival(test):
@@ -112,6 +111,7 @@ class Reading(unittest.TestCase):
             time.sleep(2)   # what the service had sent is over
             heard("sound again after the service was killed", 8)
             app.button(6)
+            heard("the stop", 5, sound=False)   # else the sound from before it would pass for the new start's
             app.read_aloud(speed=5)
             heard("sound after a stop and a new start")
         self.assertEqual(app.terminate(), 0)
