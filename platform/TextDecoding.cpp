@@ -1,5 +1,7 @@
 #include "TextDecoding.h"
 
+#include "Gb18030Decoder.h"
+
 #include <QFile>
 #include <QHash>
 #include <QIODevice>
@@ -151,10 +153,23 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     text = QString(total, Qt::Uninitialized);
     QChar *out = text.data();
     preferHugePages(out, total * qsizetype(sizeof(QChar)));
+    const bool gb18030 = encoding.toUpper() == "GB18030";
     const auto decodePart = [&](Part &part) {
-        QStringDecoder decoder(encoding.constData(), flags);
         QChar *begin = out + part.offset;
         QChar *end = begin;
+        if (gb18030) {
+            const auto fast = Gb18030Decoder::decode(part.bytes, begin, [mapped](auto slice) {
+                if (mapped)
+                    dropPages(slice.data(), slice.size());
+            });
+            if (fast.ok) {
+                part.length = fast.end - begin;
+                if (fast.hasBreaksOrNul)
+                    part.length = normalize(reinterpret_cast<char16_t *>(begin), part.length);
+                return;
+            }
+        }
+        QStringDecoder decoder(encoding.constData(), flags);
         for (qsizetype at = 0; at < part.bytes.size(); at += kSlice) {
             const QByteArrayView slice = part.bytes.sliced(at,
                                                            qMin(kSlice, part.bytes.size() - at));

@@ -247,6 +247,9 @@ private slots:
         QTest::newRow("line breaks fold") << QByteArray("a\r\nb\rc\nd\r\r\ne") << "a\nb\nc\nd\n\ne";
         QTest::newRow("parts meet at a CRLF") << (QByteArray(6 << 20, 'x') + "\r\n").repeated(2)
                                               << (QString(6 << 20, u'x') + u'\n').repeated(2);
+        QTest::newRow("GB18030 private-use codes") << encoded("GB18030", zh) + "\xA6\xD9\xFE\x51" << zh + QStringLiteral("\uE78D\uE816");
+        QTest::newRow("GB18030 breaks and NUL") << encoded("GB18030", zh + QStringLiteral("\r\n好\r")) + '\0' << zh + QStringLiteral("\n好\n\uFFFD");
+        QTest::newRow("GB18030 invalid byte") << encoded("GB18030", zh) + "\xFF" + encoded("GB18030", zh) << zh + QStringLiteral("\uFFFD") + zh;
         QTest::newRow("GB18030 in parts") << encoded("GB18030", zh.repeated(10000)) << zh.repeated(10000);
         // clang-format on
     }
