@@ -145,7 +145,8 @@ int runDecoder(const QString &path)
     QElapsedTimer clock;
     clock.start();
     QString text;
-    TextDecoding::decodeFile(path, text);
+    DisplayMap lines;
+    TextDecoding::decodeFile(path, text, lines);
     std::printf("ms=%.1f chars=%lld peak=%.0f\n", clock.nsecsElapsed() / 1e6,
                 qlonglong(text.size()), peakMb());
     return 0;

@@ -29,6 +29,29 @@ DisplayMap::DisplayMap(const QString &text) : m_text(text)
     m_starts.squeeze();
 }
 
+QList<quint32> DisplayMap::scanPiece(QStringView piece)
+{
+    QList<quint32> starts;
+    scan(piece, [&starts](qsizetype at) { starts.append(quint32(at)); });
+    return starts;
+}
+
+DisplayMap::DisplayMap(const QString &text, const QList<QList<quint32>> &pieces,
+                       const QList<qsizetype> &lengths)
+    : m_text(text)
+{
+    qsizetype total = 1;
+    for (const QList<quint32> &piece : pieces)
+        total += piece.size();
+    m_starts.reserve(total);
+    qsizetype offset = 0;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        for (const quint32 start : pieces[i])
+            m_starts.append(quint32(offset + start));
+        offset += lengths[i];
+    }
+}
+
 qsizetype DisplayMap::end(qsizetype paragraph) const
 {
     if (paragraph + 1 >= count())

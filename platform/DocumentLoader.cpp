@@ -31,9 +31,7 @@ bool DocumentLoader::load(const QString &path)
     m_decoding.setFuture(QtConcurrent::run([path, generation] {
         Decoded result;
         result.generation = generation;
-        result.ok = TextDecoding::decodeFile(path, result.text);
-        if (result.ok)
-            result.lines = DisplayMap(result.text);
+        result.ok = TextDecoding::decodeFile(path, result.text, result.lines);
         return result;
     }));
     return true;

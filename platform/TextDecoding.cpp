@@ -114,6 +114,7 @@ struct Part {
     qsizetype offset = 0; // into the result
     qsizetype length = 0; // decoded
     bool error = false;
+    QList<quint32> lineStarts = {};
 };
 
 QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
@@ -138,7 +139,7 @@ QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
 // Decodes the parts side by side, each into its own stretch of the
 // result, then closes the gaps. With stopOnError, false at any error.
 bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOnError,
-                   QString &text, bool mapped)
+                   QString &text, bool mapped, DisplayMap *lines)
 {
     const auto flags = QStringDecoder::Flag::ConvertInitialBom;
     QStringDecoder sizing(encoding.constData(), flags);
@@ -154,7 +155,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     QChar *out = text.data();
     preferHugePages(out, total * qsizetype(sizeof(QChar)));
     const bool gb18030 = encoding.toUpper() == "GB18030";
-    const auto decodePart = [&](Part &part) {
+    const auto decodeText = [&](Part &part) {
         QChar *begin = out + part.offset;
         QChar *end = begin;
         if (gb18030) {
@@ -181,6 +182,12 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
         part.error = decoder.hasError();
         part.length = normalize(reinterpret_cast<char16_t *>(begin), end - begin);
     };
+    // The index of each part's lines is built by the thread that decoded it.
+    const auto decodePart = [&](Part &part) {
+        decodeText(part);
+        if (lines)
+            part.lineStarts = DisplayMap::scanPiece(QStringView(out + part.offset, part.length));
+    };
     std::vector<std::thread> helpers;
     for (qsizetype i = 1; i < parts.size(); ++i)
         helpers.emplace_back(decodePart, std::ref(parts[i]));
@@ -198,6 +205,15 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     }
     text.resize(length);
     text.squeeze(); // hands the rest back (a shrinking realloc does not copy)
+    if (lines) {
+        QList<QList<quint32>> pieces;
+        QList<qsizetype> lengths;
+        for (Part &part : parts) {
+            pieces.append(std::move(part.lineStarts));
+            lengths.append(part.length);
+        }
+        *lines = DisplayMap(text, pieces, lengths);
+    }
     return true;
 }
 
@@ -244,20 +260,20 @@ QByteArray detectLegacyEncoding(QByteArrayView head)
 
 namespace {
 
-QString decodeBytes(QByteArrayView bytes, bool mapped)
+QString decodeBytes(QByteArrayView bytes, bool mapped, DisplayMap *lines)
 {
     QString text;
     for (const Bom &bom : kBoms) {
         if (bytes.startsWith(bom.bytes)) {
-            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text, mapped);
+            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text, mapped, lines);
             return text;
         }
     }
     const QByteArrayView head = bytes.first(qMin(bytes.size(), kDetectBytes));
-    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text, mapped))
+    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text, mapped, lines))
         return text;
-    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text, mapped))
-        decodeInParts(bytes, "GB18030", false, text, mapped);
+    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text, mapped, lines))
+        decodeInParts(bytes, "GB18030", false, text, mapped, lines);
     return text;
 }
 
@@ -265,21 +281,25 @@ QString decodeBytes(QByteArrayView bytes, bool mapped)
 
 QString decode(QByteArrayView bytes)
 {
-    return decodeBytes(bytes, false);
+    return decodeBytes(bytes, false, nullptr);
 }
 
-bool decodeFile(const QString &path, QString &text)
+bool decodeFile(const QString &path, QString &text, DisplayMap &lines)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     if (file.size() > 0) {
         if (const uchar *mapped = file.map(0, file.size())) {
-            text = decodeBytes(QByteArrayView(mapped, file.size()), true);
+            text = decodeBytes(QByteArrayView(mapped, file.size()), true, &lines);
+            if (!lines.isOf(text))
+                lines = DisplayMap(text);
             return true;
         }
     }
-    return decodeDevice(file, text);
+    const bool read = decodeDevice(file, text);
+    lines = DisplayMap(text);
+    return read;
 }
 
 bool decodeDevice(QIODevice &device, QString &text)

@@ -6,6 +6,7 @@
 #include "app/ConfigLocation.h"
 #include "app/NumberText.h"
 #include "platform/AdPageFilter.h"
+#include "platform/DisplayMap.h"
 #include "platform/LineCounts.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextDecoding.h"
@@ -259,6 +260,21 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(TextDecoding::decode(bytes), text);
+        // From a file, the index of its lines built part by part as from the whole text.
+        QTemporaryDir dir;
+        QString fromFile;
+        DisplayMap lines;
+        QVERIFY(writeFile(dir.filePath("a.txt"), bytes));
+        QVERIFY(TextDecoding::decodeFile(dir.filePath("a.txt"), fromFile, lines));
+        QCOMPARE(fromFile, text);
+        const DisplayMap whole(text);
+        const auto starts = [](const DisplayMap &map) {
+            QList<qsizetype> all;
+            for (qsizetype p = 0; p < map.count(); ++p)
+                all.append(map.start(p));
+            return all;
+        };
+        QCOMPARE(starts(lines), starts(whole));
     }
 
     void lineCountsAgreeWithCounting()
