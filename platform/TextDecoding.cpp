@@ -1,6 +1,7 @@
 #include "TextDecoding.h"
 
 #include "Gb18030Decoder.h"
+#include "TextPages.h"
 
 #include <QFile>
 #include <QHash>
@@ -10,8 +11,6 @@
 #include <QUtf8StringView>
 
 #include <uchardet.h>
-
-#include <sys/mman.h>
 
 #include <cstring>
 #include <memory>
@@ -26,7 +25,7 @@ constexpr qsizetype kDetectBytes = 64 * 1024;
 constexpr qsizetype kMinPart = 4 * 1024 * 1024;
 // How far past a cut point to look for the end of its line.
 constexpr qsizetype kFindLineEnd = 1024 * 1024;
-// Bytes decoded, or characters moved, at a time; then pages go back.
+// Bytes decoded at a time; then the file's pages go back.
 constexpr qsizetype kSlice = 4 * 1024 * 1024;
 
 struct Bom {
@@ -69,44 +68,6 @@ bool cutsAtLineEnds(const QByteArray &encoding)
     const QByteArray name = encoding.toUpper();
     return !name.startsWith("UTF-16") && !name.startsWith("UTF-32") && !name.contains("2022")
            && !name.startsWith("UTF-7") && !name.startsWith("HZ");
-}
-
-// Fewer page faults while the result is written: a big result touches
-// tens of thousands of small pages otherwise.
-void preferHugePages(void *data, qsizetype bytes)
-{
-    const auto page = quintptr(2 * 1024 * 1024);
-    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(bytes)) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-// Gives back the whole pages in [data, data + bytes): a mapped file's once
-// decoded (the page cache keeps them, should they be read again), and the
-// result's stretches that hold nothing of it any more, so that the file and
-// its text are never both in memory, nor the text twice.
-void dropPages(const void *data, qsizetype bytes)
-{
-    const auto page = quintptr(4096);
-    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
-}
-
-// Moves n characters down from `from` to `to`, a slice at a time, giving
-// back the source's pages that the move has left behind.
-void moveDown(QChar *to, QChar *from, qsizetype n)
-{
-    if (to == from)
-        return;
-    for (qsizetype at = 0; at < n; at += kSlice) {
-        const qsizetype count = qMin(kSlice, n - at);
-        std::memmove(to + at, from + at, size_t(count) * sizeof(QChar));
-        const QChar *freed = qMax(from + at, to + at + count);
-        dropPages(freed, (from + at + count - freed) * qsizetype(sizeof(QChar)));
-    }
 }
 
 struct Part {
@@ -153,7 +114,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     }
     text = QString(total, Qt::Uninitialized);
     QChar *out = text.data();
-    preferHugePages(out, total * qsizetype(sizeof(QChar)));
+    TextPages::preferHuge(out, total * qsizetype(sizeof(QChar)));
     const bool gb18030 = encoding.toUpper() == "GB18030";
     const auto decodeText = [&](Part &part) {
         QChar *begin = out + part.offset;
@@ -161,7 +122,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
         if (gb18030) {
             const auto fast = Gb18030Decoder::decode(part.bytes, begin, [mapped](auto slice) {
                 if (mapped)
-                    dropPages(slice.data(), slice.size());
+                    TextPages::drop(slice.data(), slice.size());
             });
             if (fast.ok) {
                 part.length = fast.end - begin;
@@ -176,7 +137,7 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
                                                            qMin(kSlice, part.bytes.size() - at));
             end = decoder.appendToBuffer(end, slice);
             if (mapped)
-                dropPages(slice.data(), slice.size());
+                TextPages::drop(slice.data(), slice.size());
         }
         end = decoder.appendToBuffer(end, QByteArrayView()); // what an unfinished character leaves
         part.error = decoder.hasError();
@@ -194,13 +155,15 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     decodePart(parts[0]);
     for (std::thread &helper : helpers)
         helper.join();
-    qsizetype length = 0;
     for (const Part &part : parts) {
         if (stopOnError && part.error) {
             text.clear();
             return false;
         }
-        moveDown(out + length, out + part.offset, part.length);
+    }
+    qsizetype length = 0;
+    for (const Part &part : parts) {
+        TextPages::moveDown(out + length, out + part.offset, part.length);
         length += part.length;
     }
     text.resize(length);
