@@ -19,13 +19,16 @@ struct Found {
 // over every character, right after they are written).
 Found scan(const QChar *begin, const QChar *end)
 {
-    using Lanes = char16_t __attribute__((vector_size(16)));
-    const auto differs = [](Lanes u) {
-        return Lanes(u - 0x9FB4 < 8) | Lanes(u - 0xFE10 < 10) | Lanes(u - 0xD840 < 0x11);
+    using Lanes = quint16 __attribute__((vector_size(16)));
+    using Mask = qint16 __attribute__((vector_size(16)));
+    const auto all = [](quint16 v) { return Lanes{v, v, v, v, v, v, v, v}; };
+    const auto differs = [&all](Lanes u) {
+        return Mask(u - all(0x9FB4) < all(8)) | Mask(u - all(0xFE10) < all(10))
+               | Mask(u - all(0xD840) < all(0x11));
     };
-    const auto special = [](Lanes u) { return Lanes(u == u'\r') | Lanes(u == 0); };
-    Lanes foundDiffers{};
-    Lanes foundSpecial{};
+    const auto special = [&all](Lanes u) { return Mask(u == all(u'\r')) | Mask(u == all(0)); };
+    Mask foundDiffers{};
+    Mask foundSpecial{};
     const qsizetype n = end - begin;
     qsizetype at = 0;
     for (; at + 8 <= n; at += 8) {
@@ -34,7 +37,7 @@ Found scan(const QChar *begin, const QChar *end)
         foundDiffers |= differs(u);
         foundSpecial |= special(u);
     }
-    Lanes tail = Lanes{} + u' '; // lanes past the end count as nothing
+    Lanes tail = all(u' '); // lanes past the end count as nothing
     std::memcpy(&tail, begin + at, size_t(n - at) * sizeof(QChar));
     foundDiffers |= differs(tail);
     foundSpecial |= special(tail);

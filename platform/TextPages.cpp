@@ -8,8 +8,9 @@
 namespace TextPages {
 namespace {
 
-// Characters moved at a time; then the pages left behind go back.
-constexpr qsizetype kSlice = 4 * 1024 * 1024;
+// Characters moved at a time; then the pages left behind go back. Small,
+// so that little is held twice while two threads move.
+constexpr qsizetype kSlice = 1024 * 1024;
 
 void moveDownInOne(QChar *to, QChar *from, qsizetype n)
 {
@@ -47,7 +48,7 @@ void moveDown(QChar *to, QChar *from, qsizetype n)
         return;
     // The second half is written below the first one's source, and only
     // whole pages inside a half's source are given back.
-    if (n < kSlice || from - to < n) {
+    if (n < 4 * kSlice || from - to < n) {
         moveDownInOne(to, from, n);
         return;
     }
