@@ -1,5 +1,7 @@
 #include "Gb18030Decoder.h"
 
+#include "TextPages.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -68,6 +70,8 @@ Result decode(QByteArrayView bytes, QChar *out, const std::function<void(QByteAr
         char *const sliceStart = in;
         size_t left = size_t(qMin<qsizetype>(kSlice, inEnd - in));
         const bool last = in + left == inEnd;
+        // Chinese text takes as many bytes decoded as it did encoded.
+        TextPages::prepare(written, qsizetype(qMin(left, room)));
         // A character cut by the slice's end is finished in the next one.
         if (::iconv(cd, &in, &left, &written, &room) == size_t(-1))
             ok = errno == EINVAL && !last && in > sliceStart;

@@ -16,6 +16,7 @@ void moveDownInOne(QChar *to, QChar *from, qsizetype n)
 {
     for (qsizetype at = 0; at < n; at += kSlice) {
         const qsizetype count = qMin(kSlice, n - at);
+        prepare(to + at, count * qsizetype(sizeof(QChar)));
         std::memmove(to + at, from + at, size_t(count) * sizeof(QChar));
         const QChar *freed = qMax(from + at, to + at + count);
         drop(freed, (from + at + count - freed) * qsizetype(sizeof(QChar)));
@@ -24,13 +25,14 @@ void moveDownInOne(QChar *to, QChar *from, qsizetype n)
 
 } // namespace
 
-void preferHuge(void *data, qsizetype bytes)
+void prepare(void *data, qsizetype bytes)
 {
-    const auto page = quintptr(2 * 1024 * 1024);
+    const auto page = quintptr(4096);
     const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(bytes)) & ~(page - 1);
+    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
+    // Older kernels refuse it; the pages then come one fault at a time.
     if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
 void drop(const void *data, qsizetype bytes)

@@ -6,8 +6,10 @@
 // text are never both in memory, nor the text twice.
 namespace TextPages {
 
-// Fewer page faults while a big result is written.
-void preferHuge(void *data, qsizetype bytes);
+// Brings in the whole pages in [data, data + bytes) at once, before they are
+// written: cheaper than a fault for each. (Huge pages are not asked for:
+// finding one can stall the first write for longer than the decoding takes.)
+void prepare(void *data, qsizetype bytes);
 // Gives back the whole pages in [data, data + bytes): a mapped file's once
 // decoded (the page cache keeps them, should they be read again), and the
 // result's stretches that hold nothing of it any more.
