@@ -4,12 +4,14 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <bitset>
+#include <utility>
 
 namespace {
 
 // Laid out at a time: well under a millisecond, so input is not held up.
 constexpr qsizetype kBatch = 48;
 constexpr qsizetype kCheckEvery = 1 << 20;
+constexpr int kDelayMs = 300;
 
 // The distinct characters of the text, in code order (surrogate pairs left
 // out: they are rare in novels).
@@ -34,6 +36,10 @@ QString distinctCharacters(const QString &text, const std::atomic_bool &cancelle
 
 GlyphWarmer::GlyphWarmer(QObject *parent) : QObject(parent)
 {
+    // Not before the first page is up: the collection would compete with it.
+    m_delay.setSingleShot(true);
+    m_delay.setInterval(kDelayMs);
+    connect(&m_delay, &QTimer::timeout, this, &GlyphWarmer::collect);
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &GlyphWarmer::warmSome);
     connect(&m_collecting, &QFutureWatcher<QString>::finished, this, [this] {
@@ -51,10 +57,18 @@ GlyphWarmer::~GlyphWarmer() = default;
 void GlyphWarmer::warm(const QString &text, const QFont &font)
 {
     stop();
+    m_text = text;
     m_font = font;
+    m_delay.start();
+}
+
+void GlyphWarmer::collect()
+{
     m_cancelled = std::make_shared<std::atomic_bool>(false);
-    m_collecting.setFuture(QtConcurrent::run(
-        [text, cancelled = m_cancelled] { return distinctCharacters(text, *cancelled); }));
+    m_collecting.setFuture(
+        QtConcurrent::run([text = std::exchange(m_text, QString()), cancelled = m_cancelled] {
+            return distinctCharacters(text, *cancelled);
+        }));
 }
 
 void GlyphWarmer::stop()
@@ -62,6 +76,8 @@ void GlyphWarmer::stop()
     if (m_cancelled)
         *m_cancelled = true;
     m_collecting.setFuture(QFuture<QString>());
+    m_delay.stop();
+    m_text.clear();
     m_timer.stop();
     m_characters.clear();
 }

@@ -25,8 +25,11 @@ public:
     void stop();
 
 private:
+    void collect();
     void warmSome();
 
+    QTimer m_delay;
+    QString m_text;
     QFutureWatcher<QString> m_collecting;
     std::shared_ptr<std::atomic_bool> m_cancelled;
     QString m_characters;
