@@ -1,11 +1,13 @@
 #include "Startup.h"
 
+#include "app/AppSettings.h"
 #include "app/ConfigLocation.h"
 #include "app/DesktopServices.h"
 #include "app/DisplayLoss.h"
 #include "app/ExitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/Dialogs.h"
+#include "platform/DocumentLoader.h"
 #include "platform/Shell.h"
 #include "speech/VoiceSet.h"
 #include "tray/NotifyIcon.h"
@@ -111,8 +113,13 @@ int Main(int argc, char **argv)
     services.adsUrl = AdPanel::defaultUrl();
     services.endProcess = [](int status) { endNow(status); };
 
+    // The last document is decoded while the window is built and the voices
+    // are found; the window's load then takes it over.
+    DocumentLoader::prefetch(modMain::ReadIniString(
+        modMain::kSection, QStringLiteral("ReadFileName"), QString(), services.configPath));
     frmMain window(services);
     window.Form_Load();
+    DocumentLoader::dropPrefetched();
     // The display gone: the place is saved as at the exit, then the end.
     DisplayLoss::watch([&window] { window.settings->writeLastKnown(); }, endNow);
     window.show();

@@ -18,7 +18,9 @@ add_library(talvero_core STATIC
   ${TALVERO_ROOT}/platform/LineCounts.cpp ${TALVERO_ROOT}/platform/LineCounts.h
   ${TALVERO_ROOT}/platform/ProfileEncoding.cpp ${TALVERO_ROOT}/platform/ProfileEncoding.h
   ${TALVERO_ROOT}/platform/ProfileFile.cpp ${TALVERO_ROOT}/platform/ProfileFile.h
+  ${TALVERO_ROOT}/platform/Gb18030Decoder.cpp ${TALVERO_ROOT}/platform/Gb18030Decoder.h
   ${TALVERO_ROOT}/platform/TextDecoding.cpp ${TALVERO_ROOT}/platform/TextDecoding.h
+  ${TALVERO_ROOT}/platform/TextPages.cpp ${TALVERO_ROOT}/platform/TextPages.h
   ${TALVERO_ROOT}/speech/SpeechSegmenter.cpp ${TALVERO_ROOT}/speech/SpeechSegmenter.h
   ${TALVERO_ROOT}/speech/SsmlText.cpp ${TALVERO_ROOT}/speech/SsmlText.h
   ${TALVERO_ROOT}/speech/WordEventFilter.cpp ${TALVERO_ROOT}/speech/WordEventFilter.h

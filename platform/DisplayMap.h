@@ -15,6 +15,11 @@ public:
 
     DisplayMap() = default;
     explicit DisplayMap(const QString &text);
+    // The same map from the text's pieces, each cut after a line break and
+    // scanned apart (side by side), in order.
+    static QList<quint32> scanPiece(QStringView piece);
+    DisplayMap(const QString &text, QList<QList<quint32>> pieces, const QList<qsizetype> &lengths);
+    bool isOf(const QString &text) const { return m_text.isSharedWith(text); }
 
     // Always at least one paragraph (an empty text is one empty line).
     qsizetype count() const { return m_starts.size(); }

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <utility>
+
 DocumentLoader::DocumentLoader(QObject *parent) : QObject(parent)
 {
     connect(&m_decoding, &QFutureWatcher<Decoded>::finished, this, &DocumentLoader::finish);
@@ -18,6 +20,45 @@ DocumentLoader::~DocumentLoader()
         m_decoding.waitForFinished();
 }
 
+DocumentLoader::Ahead &DocumentLoader::ahead()
+{
+    static Ahead one;
+    return one;
+}
+
+QFuture<DocumentLoader::Decoded> DocumentLoader::decode(const QString &path)
+{
+    return QtConcurrent::run([path] {
+        Decoded result;
+        result.ok = TextDecoding::decodeFile(path, result.text, result.lines);
+        return result;
+    });
+}
+
+void DocumentLoader::prefetch(const QString &path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile() || info.size() > kMaxFileBytes)
+        return;
+    ahead() = {info.absoluteFilePath(), info.lastModified(), info.size(), decode(path)};
+}
+
+void DocumentLoader::dropPrefetched()
+{
+    ahead() = {};
+}
+
+QFuture<DocumentLoader::Decoded> DocumentLoader::takePrefetched(const QString &path)
+{
+    const QFileInfo info(path);
+    const Ahead taken = std::exchange(ahead(), {});
+    const bool same = info.absoluteFilePath() == taken.path && info.lastModified() == taken.modified
+                      && info.size() == taken.size;
+    // Another file, or changed since: given up (it lets go of its text as
+    // it ends).
+    return same ? taken.decoding : QFuture<Decoded>();
+}
+
 bool DocumentLoader::load(const QString &path)
 {
     const QFileInfo info(path);
@@ -26,16 +67,10 @@ bool DocumentLoader::load(const QString &path)
     if (!QFile(path).open(QIODevice::ReadOnly))
         return false;
     cancel();
-    const quint64 generation = m_generation;
     m_busy = true;
-    m_decoding.setFuture(QtConcurrent::run([path, generation] {
-        Decoded result;
-        result.generation = generation;
-        result.ok = TextDecoding::decodeFile(path, result.text);
-        if (result.ok)
-            result.lines = DisplayMap(result.text);
-        return result;
-    }));
+    m_decodingGeneration = m_generation;
+    QFuture<Decoded> ahead = takePrefetched(path);
+    m_decoding.setFuture(ahead.isValid() ? ahead : decode(path));
     return true;
 }
 
@@ -53,7 +88,7 @@ void DocumentLoader::finish()
     Decoded result = future.takeResult();
     // Let go of the text also when the load was given up meanwhile.
     m_decoding.setFuture(QFuture<Decoded>());
-    if (result.generation != m_generation)
+    if (m_decodingGeneration != m_generation)
         return;
     m_busy = false;
     if (result.ok)

@@ -1,6 +1,7 @@
 #include "RichTextView.h"
 
 #include "DocumentLoader.h"
+#include "GlyphWarmer.h"
 
 #include <QAccessible>
 #include <QPainter>
@@ -13,7 +14,9 @@ constexpr int kMargin = 4;
 } // namespace
 
 RichTextView::RichTextView(QWidget *parent)
-    : QAbstractScrollArea(parent), m_loader(new DocumentLoader(this))
+    : QAbstractScrollArea(parent),
+      m_loader(new DocumentLoader(this)),
+      m_glyphs(new GlyphWarmer(this))
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -70,6 +73,7 @@ void RichTextView::showDocument(const QString &text, const DisplayMap &map)
     });
     relayout();
     placeCaret(caret, caret, true);
+    m_glyphs->warm(m_text, font());
     emit textReady();
     emit loaded();
 }
@@ -280,10 +284,12 @@ void RichTextView::ensureVisible(qsizetype offset)
     const qsizetype p = m_pages.map().paragraphAt(offset);
     const int page = m_page;
     // Lines between the top and a near caret (in sight, mostly) are counted
-    // exactly; a caret more paragraphs away than two pages hold is far.
-    if (p > m_top.paragraph && p - m_top.paragraph <= 2 * page) {
-        for (qsizetype q = m_top.paragraph; q < p; ++q)
-            m_pages.layout(q);
+    // exactly, up to two pages of them; a caret beyond, or more paragraphs
+    // away than two pages hold, is far.
+    if (p - m_top.paragraph <= 2 * page) {
+        qint64 between = -m_top.line;
+        for (qsizetype q = m_top.paragraph; q < p && between <= 2 * page; ++q)
+            between += m_pages.layout(q).lineCount();
     }
     const qint64 line = lineAt(offset);
     const qint64 top = topLine();
@@ -302,6 +308,8 @@ void RichTextView::resizeEvent(QResizeEvent *event)
 void RichTextView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         relayout();
+        m_glyphs->warm(m_text, font());
+    }
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 class DocumentLoader;
+class GlyphWarmer;
 
 // The document view: plain text with a caret that marks where reading
 // stands, selectable by mouse and keyboard but not editable. Positions are
@@ -105,6 +106,7 @@ private:
     void copy() const;
 
     DocumentLoader *m_loader;
+    GlyphWarmer *m_glyphs;
     QString m_text;
     mutable ParagraphLayouts m_pages;
     qsizetype m_anchor = 0;

@@ -1,5 +1,8 @@
 #include "TextDecoding.h"
 
+#include "Gb18030Decoder.h"
+#include "TextPages.h"
+
 #include <QFile>
 #include <QHash>
 #include <QIODevice>
@@ -9,8 +12,7 @@
 
 #include <uchardet.h>
 
-#include <sys/mman.h>
-
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -20,11 +22,14 @@ namespace TextDecoding {
 namespace {
 
 constexpr qsizetype kDetectBytes = 64 * 1024;
+// What the charset detector reads: it takes about half a millisecond a KiB,
+// and this much of a novel is plenty.
+constexpr qsizetype kDetectorBytes = 16 * 1024;
 // Smaller inputs are not worth a second thread.
 constexpr qsizetype kMinPart = 4 * 1024 * 1024;
 // How far past a cut point to look for the end of its line.
 constexpr qsizetype kFindLineEnd = 1024 * 1024;
-// Bytes decoded, or characters moved, at a time; then pages go back.
+// Bytes decoded at a time; then the file's pages go back.
 constexpr qsizetype kSlice = 4 * 1024 * 1024;
 
 struct Bom {
@@ -69,49 +74,12 @@ bool cutsAtLineEnds(const QByteArray &encoding)
            && !name.startsWith("UTF-7") && !name.startsWith("HZ");
 }
 
-// Fewer page faults while the result is written: a big result touches
-// tens of thousands of small pages otherwise.
-void preferHugePages(void *data, qsizetype bytes)
-{
-    const auto page = quintptr(2 * 1024 * 1024);
-    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(bytes)) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-// Gives back the whole pages in [data, data + bytes): a mapped file's once
-// decoded (the page cache keeps them, should they be read again), and the
-// result's stretches that hold nothing of it any more, so that the file and
-// its text are never both in memory, nor the text twice.
-void dropPages(const void *data, qsizetype bytes)
-{
-    const auto page = quintptr(4096);
-    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
-}
-
-// Moves n characters down from `from` to `to`, a slice at a time, giving
-// back the source's pages that the move has left behind.
-void moveDown(QChar *to, QChar *from, qsizetype n)
-{
-    if (to == from)
-        return;
-    for (qsizetype at = 0; at < n; at += kSlice) {
-        const qsizetype count = qMin(kSlice, n - at);
-        std::memmove(to + at, from + at, size_t(count) * sizeof(QChar));
-        const QChar *freed = qMax(from + at, to + at + count);
-        dropPages(freed, (from + at + count - freed) * qsizetype(sizeof(QChar)));
-    }
-}
-
 struct Part {
     QByteArrayView bytes;
     qsizetype offset = 0; // into the result
     qsizetype length = 0; // decoded
     bool error = false;
+    QList<quint32> lineStarts = {};
 };
 
 QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
@@ -136,7 +104,7 @@ QList<Part> partsOf(QByteArrayView bytes, bool cuttable)
 // Decodes the parts side by side, each into its own stretch of the
 // result, then closes the gaps. With stopOnError, false at any error.
 bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOnError,
-                   QString &text, bool mapped)
+                   QString &text, bool mapped, DisplayMap *lines)
 {
     const auto flags = QStringDecoder::Flag::ConvertInitialBom;
     QStringDecoder sizing(encoding.constData(), flags);
@@ -150,21 +118,39 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     }
     text = QString(total, Qt::Uninitialized);
     QChar *out = text.data();
-    preferHugePages(out, total * qsizetype(sizeof(QChar)));
-    const auto decodePart = [&](Part &part) {
-        QStringDecoder decoder(encoding.constData(), flags);
+    const bool gb18030 = encoding.toUpper() == "GB18030";
+    const auto decodeText = [&](Part &part) {
         QChar *begin = out + part.offset;
         QChar *end = begin;
+        if (gb18030) {
+            const auto fast = Gb18030Decoder::decode(part.bytes, begin, [mapped](auto slice) {
+                if (mapped)
+                    TextPages::drop(slice.data(), slice.size());
+            });
+            if (fast.ok) {
+                part.length = fast.end - begin;
+                if (fast.hasBreaksOrNul)
+                    part.length = normalize(reinterpret_cast<char16_t *>(begin), part.length);
+                return;
+            }
+        }
+        QStringDecoder decoder(encoding.constData(), flags);
         for (qsizetype at = 0; at < part.bytes.size(); at += kSlice) {
             const QByteArrayView slice = part.bytes.sliced(at,
                                                            qMin(kSlice, part.bytes.size() - at));
             end = decoder.appendToBuffer(end, slice);
             if (mapped)
-                dropPages(slice.data(), slice.size());
+                TextPages::drop(slice.data(), slice.size());
         }
         end = decoder.appendToBuffer(end, QByteArrayView()); // what an unfinished character leaves
         part.error = decoder.hasError();
         part.length = normalize(reinterpret_cast<char16_t *>(begin), end - begin);
+    };
+    // The index of each part's lines is built by the thread that decoded it.
+    const auto decodePart = [&](Part &part) {
+        decodeText(part);
+        if (lines)
+            part.lineStarts = DisplayMap::scanPiece(QStringView(out + part.offset, part.length));
     };
     std::vector<std::thread> helpers;
     for (qsizetype i = 1; i < parts.size(); ++i)
@@ -172,17 +158,28 @@ bool decodeInParts(QByteArrayView bytes, const QByteArray &encoding, bool stopOn
     decodePart(parts[0]);
     for (std::thread &helper : helpers)
         helper.join();
-    qsizetype length = 0;
     for (const Part &part : parts) {
         if (stopOnError && part.error) {
             text.clear();
             return false;
         }
-        moveDown(out + length, out + part.offset, part.length);
+    }
+    qsizetype length = 0;
+    for (const Part &part : parts) {
+        TextPages::moveDown(out + length, out + part.offset, part.length);
         length += part.length;
     }
     text.resize(length);
     text.squeeze(); // hands the rest back (a shrinking realloc does not copy)
+    if (lines) {
+        QList<QList<quint32>> pieces;
+        QList<qsizetype> lengths;
+        for (Part &part : parts) {
+            pieces.append(std::move(part.lineStarts));
+            lengths.append(part.length);
+        }
+        *lines = DisplayMap(text, std::move(pieces), lengths);
+    }
     return true;
 }
 
@@ -204,7 +201,13 @@ bool looksUtf8(QByteArrayView head)
 
 QByteArray detectLegacyEncoding(QByteArrayView head)
 {
-    head = head.first(qMin(head.size(), kDetectBytes));
+    // Leading ASCII (a header, a licence) tells it nothing: it starts at the
+    // line of the first other byte, where there is one.
+    const auto high = std::find_if(head.begin(), head.end(),
+                                   [](char c) { return uchar(c) >= 0x80; });
+    if (high != head.end())
+        head = head.sliced(head.first(high - head.begin()).lastIndexOf('\n') + 1);
+    head = head.first(qMin(head.size(), kDetectorBytes));
     std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(
         uchardet_new(), uchardet_delete);
     if (!detector)
@@ -229,20 +232,20 @@ QByteArray detectLegacyEncoding(QByteArrayView head)
 
 namespace {
 
-QString decodeBytes(QByteArrayView bytes, bool mapped)
+QString decodeBytes(QByteArrayView bytes, bool mapped, DisplayMap *lines)
 {
     QString text;
     for (const Bom &bom : kBoms) {
         if (bytes.startsWith(bom.bytes)) {
-            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text, mapped);
+            decodeInParts(bytes.sliced(bom.bytes.size()), bom.encoding, false, text, mapped, lines);
             return text;
         }
     }
     const QByteArrayView head = bytes.first(qMin(bytes.size(), kDetectBytes));
-    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text, mapped))
+    if (looksUtf8(head) && decodeInParts(bytes, "UTF-8", true, text, mapped, lines))
         return text;
-    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text, mapped))
-        decodeInParts(bytes, "GB18030", false, text, mapped);
+    if (!decodeInParts(bytes, detectLegacyEncoding(head), false, text, mapped, lines))
+        decodeInParts(bytes, "GB18030", false, text, mapped, lines);
     return text;
 }
 
@@ -250,21 +253,25 @@ QString decodeBytes(QByteArrayView bytes, bool mapped)
 
 QString decode(QByteArrayView bytes)
 {
-    return decodeBytes(bytes, false);
+    return decodeBytes(bytes, false, nullptr);
 }
 
-bool decodeFile(const QString &path, QString &text)
+bool decodeFile(const QString &path, QString &text, DisplayMap &lines)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     if (file.size() > 0) {
         if (const uchar *mapped = file.map(0, file.size())) {
-            text = decodeBytes(QByteArrayView(mapped, file.size()), true);
+            text = decodeBytes(QByteArrayView(mapped, file.size()), true, &lines);
+            if (!lines.isOf(text))
+                lines = DisplayMap(text);
             return true;
         }
     }
-    return decodeDevice(file, text);
+    const bool read = decodeDevice(file, text);
+    lines = DisplayMap(text);
+    return read;
 }
 
 bool decodeDevice(QIODevice &device, QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DisplayMap.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,9 +26,10 @@ QByteArray detectLegacyEncoding(QByteArrayView head);
 
 QString decode(QByteArrayView bytes);
 
-// The whole file, mapped into memory rather than read where it can be.
-// False if it cannot be read.
-bool decodeFile(const QString &path, QString &text);
+// The whole file, mapped into memory rather than read where it can be,
+// and the index of its lines, built as its parts are decoded. False if it
+// cannot be read.
+bool decodeFile(const QString &path, QString &text, DisplayMap &lines);
 
 // Reads the device to its end and decodes it. False if reading failed.
 bool decodeDevice(QIODevice &device, QString &text);

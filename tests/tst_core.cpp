@@ -6,6 +6,7 @@
 #include "app/ConfigLocation.h"
 #include "app/NumberText.h"
 #include "platform/AdPageFilter.h"
+#include "platform/DisplayMap.h"
 #include "platform/LineCounts.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextDecoding.h"
@@ -247,7 +248,10 @@ private slots:
         QTest::newRow("line breaks fold") << QByteArray("a\r\nb\rc\nd\r\r\ne") << "a\nb\nc\nd\n\ne";
         QTest::newRow("parts meet at a CRLF") << (QByteArray(6 << 20, 'x') + "\r\n").repeated(2)
                                               << (QString(6 << 20, u'x') + u'\n').repeated(2);
-        QTest::newRow("GB18030 in parts") << encoded("GB18030", zh.repeated(10000)) << zh.repeated(10000);
+        QTest::newRow("GB18030 private-use codes") << encoded("GB18030", zh) + "\xA6\xD9\xFE\x51" << zh + QStringLiteral("\uE78D\uE816");
+        QTest::newRow("GB18030 breaks and NUL") << encoded("GB18030", zh + QStringLiteral("\r\n好\r")) + '\0' << zh + QStringLiteral("\n好\n\uFFFD");
+        QTest::newRow("GB18030 invalid byte") << encoded("GB18030", zh) + "\xFF" + encoded("GB18030", zh) << zh + QStringLiteral("\uFFFD") + zh;
+        QTest::newRow("GB18030 in parts") << encoded("GB18030", zh.repeated(20000)) << zh.repeated(20000);
         // clang-format on
     }
 
@@ -256,6 +260,21 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(TextDecoding::decode(bytes), text);
+        // From a file, the index of its lines built part by part as from the whole text.
+        QTemporaryDir dir;
+        QString fromFile;
+        DisplayMap lines;
+        QVERIFY(writeFile(dir.filePath("a.txt"), bytes));
+        QVERIFY(TextDecoding::decodeFile(dir.filePath("a.txt"), fromFile, lines));
+        QCOMPARE(fromFile, text);
+        const DisplayMap whole(text);
+        const auto starts = [](const DisplayMap &map) {
+            QList<qsizetype> all;
+            for (qsizetype p = 0; p < map.count(); ++p)
+                all.append(map.start(p));
+            return all;
+        };
+        QCOMPARE(starts(lines), starts(whole));
     }
 
     void lineCountsAgreeWithCounting()
