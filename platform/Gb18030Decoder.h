@@ -5,15 +5,16 @@
 
 #include <functional>
 
-// GB18030 through the C library's decoder, about twice as fast as the one
-// behind QStringDecoder. That one stays the reference: the C library maps a
-// few codes to standard characters that it maps to private-use ones, and
-// refuses a few it takes, so a result that could differ is refused here and
-// the caller decodes with QStringDecoder instead.
+// GB18030 at the speed of a table lookup for what novels are made of: ASCII
+// and two-byte characters, the table taken from QStringDecoder's own
+// results. A line with anything else (a four-byte character, a broken one)
+// is decoded whole by QStringDecoder, from its start: a line feed is never
+// part of a character, so the result is the same as QStringDecoder's for the
+// whole text.
 namespace Gb18030Decoder {
 
 struct Result {
-    bool ok = false;             // decoded as QStringDecoder would
+    bool ok = false;             // false only when the table could not be made
     bool hasBreaksOrNul = false; // a "\r" or NUL in it
     QChar *end = nullptr;
 };
