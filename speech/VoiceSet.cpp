@@ -35,13 +35,21 @@ VoiceSet::VoiceSet(QObject *parent, bool withDispatcher, const char *dataPath)
                 [this](qint32 position) { emit Word(position + m_shift); });
         connect(m_espeak, &Voice::EndStream, this, &Voice::EndStream);
     }
-    if (withDispatcher)
-        connectService();
+    // Spawning the service and its modules takes both cores for a while:
+    // the first page of the last document comes first. Reading through the
+    // service before then connects at once.
+    if (withDispatcher) {
+        QTimer::singleShot(kServiceDelay, this, [this] {
+            if (!m_serviceAsked)
+                connectService();
+        });
+    }
 }
 
 // Connects in the background; the service is started if it must be.
 void VoiceSet::connectService()
 {
+    m_serviceAsked = true;
     m_serviceAnswers = false;
     DispatcherClient::Listener listener;
     const std::shared_ptr<Relay> relay = m_relay;

@@ -24,7 +24,8 @@ class VoiceSet final : public Voice
 
 public:
     static inline const QString kDispatcherPrefix = QStringLiteral("spd:");
-    static constexpr int kServiceWait = 3000; // ms
+    static constexpr int kServiceWait = 3000;  // ms
+    static constexpr int kServiceDelay = 1000; // ms after start-up
 
     // dataPath: where espeak-ng-data is, if not in eSpeak's own place.
     explicit VoiceSet(QObject *parent = nullptr, bool withDispatcher = true,
@@ -59,6 +60,7 @@ private:
     EspeakVoice *m_espeak = nullptr;
     std::unique_ptr<DispatcherClient> m_dispatcher;
     bool m_serviceAnswers = false; // the current connection listed its voices
+    bool m_serviceAsked = false;   // connected at least once
     bool m_waiting = false;        // reading waits for the service
     bool m_confirming = false;     // sent to a service just back: no word heard yet
     QTimer m_fallback;
