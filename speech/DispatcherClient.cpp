@@ -1,5 +1,6 @@
 #include "DispatcherClient.h"
 
+#include "DispatcherVoices.h"
 #include "ServiceProcess.h"
 #include "SpeechSegmenter.h"
 #include "SsmlText.h"
@@ -80,11 +81,6 @@ void onMark(size_t message, size_t, SPDNotificationType type, char *mark)
 {
     if (auto *client = g_client.load())
         client->event(message, type, mark);
-}
-
-bool isOurOwnEngine(const QString &module)
-{
-    return module.startsWith(QLatin1String("espeak")) || module == QLatin1String("dummy");
 }
 
 } // namespace
@@ -241,29 +237,12 @@ bool DispatcherClient::Shared::connect()
 // False when the service does not answer.
 bool DispatcherClient::Shared::listVoices()
 {
-    QList<Voice> voices;
-    QStringList modules;
-    char **names = spd_list_modules(connection);
-    if (!names)
+    const std::optional<QList<Voice>> voices = DispatcherVoices::list(connection);
+    if (!voices)
         return false;
-    for (int i = 0; names[i]; ++i)
-        modules << QString::fromUtf8(names[i]);
-    free_spd_modules(names);
-    modules.sort();
-    for (const QString &module : modules) {
-        if (isOurOwnEngine(module)
-            || spd_set_output_module(connection, module.toUtf8().constData()) != 0)
-            continue;
-        if (SPDVoice **list = spd_list_synthesis_voices(connection)) {
-            for (int i = 0; list[i]; ++i)
-                voices.append({module, QString::fromUtf8(list[i]->name),
-                               QString::fromUtf8(list[i]->language)});
-            free_spd_voices(list);
-        }
-    }
     std::lock_guard lock(mutex);
     if (listener.listed)
-        listener.listed(voices);
+        listener.listed(*voices);
     return true;
 }
 
