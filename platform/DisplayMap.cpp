@@ -83,7 +83,7 @@ DisplayMap::DisplayMap(const QString &text, QList<QList<quint32>> pieces,
     qsizetype total = 0;
     for (const QList<quint32> &piece : pieces)
         total += piece.size() - 1;
-    qsizetype filled = pieces[0].size();
+    const qsizetype filled = pieces[0].size();
     m_starts = std::move(pieces[0]);
     m_starts.resize(total + 1);
     quint32 *out = m_starts.data() + filled;

@@ -23,25 +23,27 @@ void moveDownInOne(QChar *to, QChar *from, qsizetype n)
     }
 }
 
+// The advice for the whole pages in [data, data + bytes).
+void advise(const void *data, qsizetype bytes, int advice)
+{
+    const auto page = quintptr(4096);
+    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, advice);
+}
+
 } // namespace
 
 void prepare(void *data, qsizetype bytes)
 {
-    const auto page = quintptr(4096);
-    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
     // Older kernels refuse it; the pages then come one fault at a time.
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+    advise(data, bytes, MADV_POPULATE_WRITE);
 }
 
 void drop(const void *data, qsizetype bytes)
 {
-    const auto page = quintptr(4096);
-    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(data) + quintptr(qMax<qsizetype>(0, bytes))) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
+    advise(data, bytes, MADV_DONTNEED);
 }
 
 void moveDown(QChar *to, QChar *from, qsizetype n)
